@@ -1,0 +1,8 @@
+// Program entry (placeholder until the application shell lands).
+#include <QApplication>
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    return 0;
+}
