@@ -1,6 +1,7 @@
 // The one entry for raising an alert, and the shutdown countdown it arms.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 
 class Alerts
@@ -13,6 +14,13 @@ public:
     virtual void ArmShutdownCountdown(int seconds) = 0;
     // Stops a running countdown and hides the warning window.
     virtual void CancelShutdownCountdown() = 0;
+    // The cancel label's action; the settings dialog calls it when its OK
+    // leaves automatic shutdown off.
+    virtual void CancelClose() = 0;
     // Whether the countdown runs (the clock label is then the countdown's).
     virtual bool CountdownRunning() const = 0;
+    // Whether the countdown was last armed with the battery delay.
+    virtual bool BatteryCountdown() const = 0;
+    // Moves the end of a running countdown (the settings dialog re-times it).
+    virtual void SetShutdownTime(const QDateTime &end) = 0;
 };
