@@ -114,16 +114,9 @@ bool write(const QString &imglstDir, const QString &iconDir, const QString &outP
         }
         img.append(image);
     }
-    QList<QImage> icons;
-    QStringList iconNames;
-    const QStringList iconFiles = QDir(iconDir).entryList({QStringLiteral("*.png")}, QDir::Files, QDir::Name);
-    for (const QString &name : iconFiles) {
-        icons.append(QImage(QDir(iconDir).filePath(name)));
-        iconNames.append(name);
-    }
 
     const int width = margin * 3 + 784 * 2;
-    const int height = 1560;
+    const int height = 1900;
     QImage out(width, height, QImage::Format_RGB32);
     out.fill(paper);
     QPainter p(&out);
@@ -197,19 +190,29 @@ bool write(const QString &imglstDir, const QString &iconDir, const QString &outP
     drawFace(p, img[32], QPoint(margin, y), false);
     drawFace(p, img[33], QPoint(margin + 340, y), true);
 
-    int ix = margin + 700;
-    label(p, ix, y - 14, QStringLiteral("Icons"), 15, true);
-    for (int i = 0; i < icons.size(); ++i) {
-        const QImage &icon = icons.at(i);
-        if (icon.width() > 128) continue;
-        p.fillRect(ix, y, icon.width(), icon.height(), QColor(0x3A, 0x3F, 0x48));
-        p.drawImage(ix, y, icon);
-        p.drawImage(ix, y + icon.height() + 4, icon);
-        label(p, ix, y + icon.height() * 2 + 18, iconNames.at(i).section(QLatin1Char('.'), 0, 0), 10);
-        ix += qMax(icon.width(), 70) + 10;
+    // both icons at the sizes a panel, a tray and a menu use, on a dark and on a light ground
+    label(p, margin + 700, y - 14, QStringLiteral("Icons (program, link down)"), 15, true);
+    const QString stems[] = {QStringLiteral("kestrava"), QStringLiteral("kestrava-link-down")};
+    for (int row = 0; row < 2; ++row) {
+        int ix = margin + 700;
+        for (const int size : {16, 22, 24, 32, 48, 64, 128}) {
+            const QString path =
+                QDir(iconDir).filePath(QStringLiteral("%1-%2.png").arg(stems[row]).arg(size));
+            const QImage icon(path);
+            if (icon.isNull()) {
+                std::fprintf(stderr, "render-artwork: cannot read %s\n", qPrintable(path));
+                return false;
+            }
+            const int iy = y + row * 150 + (128 - size) / 2;
+            p.fillRect(ix - 4, iy - 4, size + 8, size + 8, QColor(0x2E, 0x33, 0x3B));
+            p.drawImage(ix, iy, icon);
+            p.drawImage(ix + size + 12, iy, icon);
+            ix += size * 2 + 36;
+        }
     }
+    y += 150 * 2;
     p.end();
-    out = out.copy(0, 0, width, qMin(height, y + 190));
+    out = out.copy(0, 0, width, qMin(height, y));
     if (!out.save(outPath, "PNG")) {
         std::fprintf(stderr, "render-artwork: cannot write %s\n", qPrintable(outPath));
         return false;
