@@ -73,3 +73,13 @@ set(KESTRAVA_IMGLST_DIR ${imglst_out} CACHE INTERNAL "Rendered image-list bitmap
 set(KESTRAVA_ICON_DIR ${icon_out} CACHE INTERNAL "Rendered program and tray icons")
 set(KESTRAVA_IMGLST_DIR ${imglst_out} PARENT_SCOPE)
 set(KESTRAVA_ICON_DIR ${icon_out} PARENT_SCOPE)
+
+# The checks of the rendered files read them from the build tree: building the
+# test executable renders them first. The test target is defined after this
+# folder, so the dependency is added once the whole tree is configured.
+function(kestrava_artwork_test_dependency)
+  if(TARGET artwork_unit)
+    add_dependencies(artwork_unit artwork_bmp)
+  endif()
+endfunction()
+cmake_language(DEFER DIRECTORY ${CMAKE_SOURCE_DIR} CALL kestrava_artwork_test_dependency)

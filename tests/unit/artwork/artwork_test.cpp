@@ -188,6 +188,18 @@ TEST(ArtworkSlots, AlarmStatesAreRedAndTheirBlinkFramesClearlyDiffer)
     }
 }
 
+TEST(ArtworkSlots, PictureButtonsChangeVisiblyUnderThePointer)
+{
+    for (const int normal : {2, 4, 6, 8}) {
+        SCOPED_TRACE(normal);
+        EXPECT_GT(differingPixels(slotImage(normal), slotImage(normal + 1)), 300);
+    }
+    // and the four buttons are four different pictures
+    for (const int a : {2, 4, 6})
+        for (int b = a + 2; b <= 8; b += 2)
+            EXPECT_GT(differingPixels(slotImage(a), slotImage(b)), 300) << a << " and " << b;
+}
+
 TEST(ArtworkSlots, LinkAnimationFramesArePairwiseDifferent)
 {
     QList<QImage> frames;
