@@ -16,6 +16,7 @@
 #include <QTabWidget>
 
 #include <functional>
+#include <utility>
 
 namespace {
 
