@@ -57,7 +57,7 @@ struct TestWindow
         auto *tsMail = new QWidget;
         tsMail->setObjectName(QStringLiteral("tsMail"));
         pcMain->addTab(tsMail, QStringLiteral("邮件"));
-        // a group box that is a tab page counts as a tab sheet (kind 6 before 9)
+        // a group box that is a tab page takes the tab texts: tab pages are tried first
         auto *tsPort = new QGroupBox(QStringLiteral("框标题"));
         tsPort->setObjectName(QStringLiteral("tsPort"));
         pcMain->addTab(tsPort, QStringLiteral("端口"));
