@@ -227,8 +227,8 @@ TEST(SmtpFolding, BreaksOnlyWhereTheValueAllows)
          "\"Operations, night shift, building seven, room 4711, second floor\" <ops@example.com>, "
          "b@example.com"},
         {"a comma inside a Q encoded word is no break point", "Subject",
-         encodeHeaderText(QStringLiteral("Kestrava:coupure,électrique,batterie,faible,arrêt,imminent,serveur"),
-                          kLatin)},
+         encodeHeaderText(
+             QStringLiteral("Kestrava:coupure,électrique,batterie,faible,arrêt,imminent,serveur"), kLatin)},
     };
     for (const Row &r : rows) {
         const QByteArray field = foldField(r.name, r.value);
@@ -336,6 +336,7 @@ TEST(SmtpAddresses, UnsafeAddressesAreRecognised)
 TEST(SmtpDate, LocalTimeWithOffset)
 {
     const QByteArray savedTz = qgetenv("TZ");
+    const bool hadTz = qEnvironmentVariableIsSet("TZ");
     struct Row
     {
         const char *tz;
@@ -353,7 +354,10 @@ TEST(SmtpDate, LocalTimeWithOffset)
         tzset();
         EXPECT_EQ(formatDate(r.at), QByteArray(r.want)) << r.tz;
     }
-    qputenv("TZ", savedTz);
+    if (hadTz)
+        qputenv("TZ", savedTz);
+    else
+        qunsetenv("TZ");
     tzset();
 }
 
