@@ -1,0 +1,106 @@
+// The hidraw read thread: poll, read one report, hand it over, until told to stop or the node is gone.
+#include "devices/linux/hidreadthread.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QTimer>
+
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+std::unique_ptr<THidDeviceReadThread> THidDeviceReadThread::Start(int readFd, int reportLength,
+                                                                  bool prefixReportId, Deliver deliver)
+{
+    const int stopFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (stopFd < 0) {
+        ::close(readFd);
+        return nullptr;
+    }
+    std::unique_ptr<THidDeviceReadThread> thread(
+        new THidDeviceReadThread(readFd, stopFd, reportLength, prefixReportId, std::move(deliver)));
+    thread->m_thread = std::thread([t = thread.get()] { t->Run(); });
+    return thread;
+}
+
+THidDeviceReadThread::THidDeviceReadThread(int readFd, int stopFd, int reportLength, bool prefixReportId,
+                                           Deliver deliver)
+    : m_readFd(readFd), m_stopFd(stopFd), m_prefixReportId(prefixReportId),
+      // a device that declares no input report still gets a buffer, so a read
+      // of an unexpected report consumes it instead of returning at once
+      m_buffer(static_cast<std::size_t>(reportLength > 1 ? reportLength : 2)), m_deliver(std::move(deliver)),
+      m_relay(std::make_unique<QObject>())
+{
+}
+
+THidDeviceReadThread::~THidDeviceReadThread()
+{
+    StopAndWait();
+    ::close(m_readFd);
+    ::close(m_stopFd);
+}
+
+void THidDeviceReadThread::RequestStop()
+{
+    m_stopRequested = true;
+    const uint64_t one = 1;
+    // a full counter already wakes the thread, so a failed write changes nothing
+    [[maybe_unused]] ssize_t n = ::write(m_stopFd, &one, sizeof one);
+}
+
+void THidDeviceReadThread::StopAndWait()
+{
+    if (!m_thread.joinable()) return;
+    RequestStop();
+    while (!m_finished.load())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    m_thread.join();
+}
+
+void THidDeviceReadThread::DisposeWhenFinished(std::unique_ptr<THidDeviceReadThread> thread)
+{
+    if (!thread) return;
+    thread->RequestStop();
+    if (thread->Finished() || QCoreApplication::instance() == nullptr) return; // joined by the destructor
+    // The hand-over that asked for the stop is still on the stack; look again
+    // once control has gone back to the event loop.
+    THidDeviceReadThread *raw = thread.release();
+    QTimer::singleShot(5, QCoreApplication::instance(),
+                       [raw] { DisposeWhenFinished(std::unique_ptr<THidDeviceReadThread>(raw)); });
+}
+
+void THidDeviceReadThread::Run()
+{
+    const std::size_t offset = m_prefixReportId ? 1 : 0;
+    while (!m_stopRequested.load()) {
+        pollfd fds[2] = {{m_readFd, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
+        const int ready = ::poll(fds, 2, -1);
+        if (ready < 0) {
+            if (errno == EINTR) continue;
+            break;
+        }
+        if (fds[1].revents != 0 || m_stopRequested.load()) break;
+        if ((fds[0].revents & POLLNVAL) != 0) break;
+
+        std::memset(m_buffer.data(), 0, m_buffer.size());
+        const ssize_t n = ::read(m_readFd, m_buffer.data() + offset, m_buffer.size() - offset);
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            break; // EIO, ENODEV: the node is gone; stop instead of spinning on it
+        }
+        if (n == 0) {
+            if ((fds[0].revents & (POLLHUP | POLLERR)) != 0) break;
+            continue;
+        }
+        const int total = static_cast<int>(n) + static_cast<int>(offset);
+        bool goOn = true;
+        QMetaObject::invokeMethod(
+            m_relay.get(),
+            [this, total, &goOn] { goOn = m_deliver(m_buffer[0], m_buffer.data() + 1, total - 1); },
+            Qt::BlockingQueuedConnection);
+        if (!goOn) break;
+    }
+    m_finished = true;
+}
