@@ -16,7 +16,7 @@ struct MailAddress
     bool operator==(const MailAddress &) const = default;
 };
 
-enum MessageEncoding { meMIME, meUU };
+enum MessageEncoding { meMIME };
 
 enum MailPriority { mpHighest, mpHigh, mpNormal, mpLow, mpLowest };
 
