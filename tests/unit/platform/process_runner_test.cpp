@@ -120,15 +120,19 @@ class RunAndWaitTimeout : public ::testing::TestWithParam<HangCase>
 {
 };
 
-// The script starts a child of its own and waits for it forever: after the
-// bound the wait gives up, and neither the script nor its child survives.
+// The script starts a child of its own and waits for it: after the bound
+// the wait gives up, and neither the script nor its child survives. The
+// child sleeps 30 s (forever here, yet bounded should a fault leave it
+// behind) and keeps off our stdout, so a survivor fails the test instead
+// of holding the test runner's pipe open.
 TEST_P(RunAndWaitTimeout, GivesUpAndEndsTheWholeGroup)
 {
     const HangCase c = GetParam();
     QTemporaryDir dir;
     const QString pidFile = dir.filePath("child.pid");
-    const QString path = WriteScript(dir.filePath("SHUTSAVE.EXE"),
-                                     c.body + "\nsleep 1000 &\necho $! > '" + pidFile.toUtf8() + "'\nwait");
+    const QString path =
+        WriteScript(dir.filePath("SHUTSAVE.EXE"),
+                    c.body + "\nsleep 30 >/dev/null 2>&1 &\necho $! > '" + pidFile.toUtf8() + "'\nwait");
     ASSERT_FALSE(path.isEmpty());
 
     SpawnProcessRunner runner;
