@@ -1,6 +1,8 @@
 // The application database as the main window holds it: the connection, its record sets and the event log.
 #include "store/appdatabase.h"
 
+#include "lang/messages.h"
+
 AppDatabase::AppDatabase()
 {
     vLogFiles.setSql(QStringLiteral("select * from logfiles"));
@@ -27,6 +29,11 @@ void AppDatabase::Open(const QString &programFolder, const QString &startText)
         Close();
         throw;
     }
+}
+
+void AppDatabase::Open(const QString &programFolder)
+{
+    Open(programFolder, Msg().msgMonStart);
 }
 
 void AppDatabase::Close()

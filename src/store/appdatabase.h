@@ -26,6 +26,8 @@ public:
     // password, opens tImgLst, tSet, tCloseFiles and tEmails in this order and
     // logs startText. Any failure is one StoreError, and leaves everything closed.
     void Open(const QString &programFolder, const QString &startText);
+    // The same, logging the catalogue's msgMonStart.
+    void Open(const QString &programFolder);
     void Close();
     bool isOpen() const { return conn.isOpen(); }
 

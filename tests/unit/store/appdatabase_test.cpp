@@ -1,6 +1,8 @@
 // The application database: opening, the event log and the log viewer's statements.
 #include "store_fixture.h"
 
+#include "lang/messages.h"
+
 #include <QDateTime>
 
 #include <ctime>
@@ -60,11 +62,13 @@ TEST_F(AppDatabaseTest, OpeningLogsTheStartLineAndOpensTheTables)
     ASSERT_EQ(rows.size(), 1u);
     EXPECT_EQ(rows[0].event, QStringLiteral("监控系统启动."));
 
-    // Opening again first closes, then logs a second start line.
+    // Opening again first closes, then logs the catalogue's start line.
     app.tEmails.setFilter(QStringLiteral("ETYPE=2"));
-    app.Open(folder, QStringLiteral("again"));
+    app.Open(folder);
     EXPECT_EQ(app.tEmails.filter(), QString());
-    EXPECT_EQ(logRows().size(), 2u);
+    const auto again = logRows();
+    ASSERT_EQ(again.size(), 2u);
+    EXPECT_EQ(again[1].event, Msg().msgMonStart);
 }
 
 TEST_F(AppDatabaseTest, EventIdsGrowInCallOrderAlsoAfterDeletes)
