@@ -116,6 +116,7 @@ bool EmulatedSerial::handleIoctl(UMockdevIoctlClient *client)
 {
     const unsigned long request = umockdev_ioctl_client_get_request(client);
     std::unique_lock lock(m_mutex);
+    ++m_ioctlCalls;
     if (m_unplugged) {
         lock.unlock();
         umockdev_ioctl_client_complete(client, -1, EIO);
@@ -277,6 +278,12 @@ std::vector<std::string> EmulatedSerial::outputHistory() const
 {
     std::lock_guard lock(m_mutex);
     return m_history;
+}
+
+int EmulatedSerial::ioctlCalls() const
+{
+    std::lock_guard lock(m_mutex);
+    return m_ioctlCalls;
 }
 
 int EmulatedSerial::lineReads() const

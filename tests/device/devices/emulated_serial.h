@@ -54,6 +54,7 @@ public:
     // TCFLSH (the purge at close) fails with this errno; 0 lets it through.
     void setFlushError(int error);
 
+    int ioctlCalls() const;   // every ioctl so far, answered or failed
     int lineReads() const;    // TIOCMGET calls so far
     int waitsStarted() const; // TIOCMIWAIT calls so far
     int waitsPending() const;
@@ -82,6 +83,7 @@ private:
     bool m_unplugged = false;
     bool m_waitSupported = true;
     int m_flushError = 0;
+    int m_ioctlCalls = 0;
     int m_lineReads = 0;
     int m_waitsStarted = 0;
 
