@@ -1,10 +1,18 @@
-// Test entry: a QApplication (offscreen by the test environment) around gtest.
+// Test entry: a fixed locale and time zone, and a QApplication (offscreen) around gtest.
 #include <QApplication>
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <ctime>
+
 int main(int argc, char **argv)
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    // Tests read local times and GB2312 texts: run them in a known zone and
+    // locale unless the caller chose one.
+    setenv("TZ", "Asia/Shanghai", 0);
+    setenv("LANG", "C.UTF-8", 0);
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    tzset();
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
