@@ -98,7 +98,8 @@ std::optional<std::string> NormaliseDateTime(std::string_view text)
     if (year < 1 || month < 1 || month > 12 || day < 1 || day > daysInMonth(year, month)) return std::nullopt;
     if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
 
-    char out[24];
+    // sized for any int, so the compiler can see no field is ever cut
+    char out[80];
     std::snprintf(out, sizeof out, "%04d-%02d-%02d %02d:%02d:%02d", year, month, day, hour, minute, second);
     return std::string(out);
 }
