@@ -52,9 +52,7 @@ void installStopSignal()
 {
     static std::once_flag once;
     std::call_once(once, [] {
-        struct sigaction action
-        {
-        };
+        struct sigaction action = {};
         action.sa_handler = onStopSignal;
         sigemptyset(&action.sa_mask);
         action.sa_flags = 0;
@@ -137,9 +135,7 @@ void TComPort::OpenPort()
     const QByteArray path = QFile::encodeName(DevicePath(Port()));
     const int fd = openNode(path);
     if (fd < 0) failOpen(errno);
-    struct stat info
-    {
-    };
+    struct stat info = {};
     if (::fstat(fd, &info) != 0) failOpen(errno, fd);
     if (!S_ISCHR(info.st_mode)) failOpen(ENOTTY, fd);
     // flock keeps out other instances and programs that lock; TIOCEXCL keeps
