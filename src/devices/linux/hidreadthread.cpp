@@ -59,16 +59,27 @@ void THidDeviceReadThread::StopAndWait()
     m_thread.join();
 }
 
+namespace {
+
+// Keeps the thread object until its thread has left; should the program end
+// first, dropping the timer destroys the object (and joins) with it.
+void joinLater(std::shared_ptr<THidDeviceReadThread> thread)
+{
+    QTimer::singleShot(5, QCoreApplication::instance(), [thread] {
+        if (!thread->Finished()) joinLater(thread);
+    });
+}
+
+} // namespace
+
 void THidDeviceReadThread::DisposeWhenFinished(std::unique_ptr<THidDeviceReadThread> thread)
 {
     if (!thread) return;
     thread->RequestStop();
     if (thread->Finished() || QCoreApplication::instance() == nullptr) return; // joined by the destructor
-    // The hand-over that asked for the stop is still on the stack; look again
-    // once control has gone back to the event loop.
-    THidDeviceReadThread *raw = thread.release();
-    QTimer::singleShot(5, QCoreApplication::instance(),
-                       [raw] { DisposeWhenFinished(std::unique_ptr<THidDeviceReadThread>(raw)); });
+    // the hand-over that asked for the stop is still on the stack: look again
+    // once control has gone back to the event loop
+    joinLater(std::move(thread));
 }
 
 void THidDeviceReadThread::Run()

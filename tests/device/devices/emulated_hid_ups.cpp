@@ -224,7 +224,7 @@ gboolean EmulatedHidDevice::OnIoctl(UMockdevIoctlBase *, UMockdevIoctlClient *cl
         if (!data) return FALSE;
         auto *desc = reinterpret_cast<hidraw_report_descriptor *>(data->data);
         const std::size_t n = std::min<std::size_t>(desc->size, dev->m_descriptor.size());
-        std::memcpy(desc->value, dev->m_descriptor.data(), n);
+        if (n > 0) std::memcpy(desc->value, dev->m_descriptor.data(), n);
         desc->size = static_cast<uint32_t>(n);
         g_object_unref(data);
         umockdev_ioctl_client_complete(client, 0, 0);

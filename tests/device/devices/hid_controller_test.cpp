@@ -281,6 +281,7 @@ TEST_F(HidController, ClaimedDeviceStaysListedWhileUnpluggedUntilReleasedAndRepl
     ASSERT_TRUE(ups.SendStatus(1));
     ASSERT_TRUE(pumpUntil([&] { return reports.size() == 2; }));
     EXPECT_EQ(reports[1].data[0], 1);
+    controller.ReleaseDevice(second);
 }
 
 TEST_F(HidController, DeviceOpenableOnlyForReadingIsListedButNeverRead)
