@@ -11,18 +11,6 @@
 #include <fcntl.h>
 #include <libudev.h>
 
-namespace {
-
-// Clears a flag when the scope ends, also when a handler throws.
-struct FlagScope
-{
-    explicit FlagScope(bool &flag) : m_flag(flag) { m_flag = true; }
-    ~FlagScope() { m_flag = false; }
-    bool &m_flag;
-};
-
-} // namespace
-
 THidDeviceController::THidDeviceController(QObject *owner) : HidDeviceController(owner)
 {
     m_udev = udev_new();
@@ -108,17 +96,34 @@ void THidDeviceController::DeviceChange()
         m_changePending = true;
         return;
     }
-    FlagScope inChange(m_inChange);
+    // a handler may destroy the controller (a new link chosen from inside it):
+    // nothing of it is touched after that
     QPointer<THidDeviceController> alive(this);
-    do {
-        m_changePending = false;
-        Rescan();
-    } while (alive && m_changePending);
+    m_inChange = true;
+    try {
+        do {
+            m_changePending = false;
+            Rescan();
+        } while (alive && m_changePending);
+    } catch (...) {
+        if (alive) m_inChange = false;
+        throw;
+    }
+    if (alive) m_inChange = false;
 }
 
 void THidDeviceController::Rescan()
 {
     std::vector<std::unique_ptr<THidDevice>> fresh = ScanHidInterfaces();
+    QPointer<THidDeviceController> self(this);
+    // after a handler destroyed the controller, the scan's leftovers go
+    // without touching it
+    auto controllerGone = [&] {
+        if (self) return false;
+        for (auto &candidate : fresh)
+            if (candidate) candidate->m_controller = nullptr;
+        return true;
+    };
     auto foundAgain = [&fresh](const QString &devInst) {
         return std::any_of(fresh.begin(), fresh.end(),
                            [&](const auto &d) { return d->m_syspath == devInst; });
@@ -133,7 +138,9 @@ void THidDeviceController::Rescan()
         if (device->m_present && !device->m_removeSeen && foundAgain(device->m_syspath)) continue;
         device->MarkUnplugged();
         device->m_inNotification = true;
-        if (OnRemoval) OnRemoval(device);
+        // a copy: the handler may reassign the member while it runs
+        if (const HidPlugHandler onRemoval = OnRemoval) onRemoval(device);
+        if (controllerGone()) return;
         if (!*it) continue; // released and destroyed by the handler
         device->m_inNotification = false;
         device->CloseDeviceHandle();
@@ -154,7 +161,8 @@ void THidDeviceController::Rescan()
         m_devices.push_back(device);
         QPointer<THidDevice> alive(device);
         device->m_inNotification = true;
-        if (OnArrival) OnArrival(device);
+        if (const HidPlugHandler onArrival = OnArrival) onArrival(device);
+        if (controllerGone()) return;
         if (!alive) continue;
         device->m_inNotification = false;
         // a handle opened for the announcement is kept only by a claimed device

@@ -162,3 +162,44 @@ TEST_F(HidLifecycle, PlugCyclesLeakNeitherDescriptorsNorThreads)
     EXPECT_EQ(threadCount(), threadsBefore);
     EXPECT_EQ(fdCount(), fdsBefore);
 }
+
+TEST_F(HidLifecycle, DeviceChangeDuringARescanIsScannedRightAfterIt)
+{
+    EmulatedHidUps second(testbed, hid_descriptors::UpsWithoutIds(9, 9), false, "Second UPS");
+    ups.Plug();
+    THidDeviceController controller;
+    Announcements seen;
+    controller.OnRemoval = [&](HidDevice *d) { seen.removed.push_back(d); };
+    controller.OnArrival = [&](HidDevice *d) {
+        seen.arrived.push_back(d);
+        seen.arrivedProducts.push_back(d->ProductText());
+        if (seen.arrived.size() == 1) {
+            // the add uevent is taken while this handler still runs
+            second.Plug();
+            pumpFor(100);
+        }
+    };
+    ASSERT_TRUE(pumpUntil([&] { return seen.arrived.size() == 2; }));
+    EXPECT_EQ(seen.arrivedProducts[1], QStringLiteral("Second UPS"));
+    pumpFor(50);
+    EXPECT_EQ(seen.arrived.size(), 2u);
+    EXPECT_TRUE(seen.removed.empty());
+}
+
+TEST_F(HidLifecycle, HandlerMayDestroyTheControllerMidScan)
+{
+    EmulatedHidDevice keyboard(testbed, "USB Keyboard", hid_descriptors::Keyboard());
+    keyboard.Plug();
+    ups.Plug();
+    auto owner = std::make_unique<QObject>();
+    QPointer<THidDeviceController> controller(new THidDeviceController(owner.get()));
+    int arrivals = 0;
+    controller->OnArrival = [&](HidDevice *d) {
+        ++arrivals;
+        d->ClaimDevice();
+        delete controller.data(); // as a new link chosen from inside the handler would
+    };
+    ASSERT_TRUE(pumpUntil([&] { return controller.isNull(); }));
+    pumpFor(50);
+    EXPECT_EQ(arrivals, 1);
+}
