@@ -161,6 +161,11 @@ void EmulatedHidDevice::Unplug()
     m_hidrawPath.clear();
 }
 
+void EmulatedHidDevice::SendUevent(const char *action)
+{
+    if (Plugged()) umockdev_testbed_uevent(m_tb, Syspath().c_str(), action);
+}
+
 void EmulatedHidDevice::SetProduct(const std::string &product)
 {
     m_product = product;

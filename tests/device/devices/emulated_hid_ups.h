@@ -54,6 +54,9 @@ public:
     // Sends the remove uevent, then takes the device away.
     void Unplug();
     bool Plugged() const { return !m_hidrawPath.empty(); }
+    // Sends a uevent for the hidraw node and changes nothing else: a remove
+    // while the node stays, then an add, is a kernel reusing the node name.
+    void SendUevent(const char *action);
 
     // The hidraw node's sysfs path as libudev reports it, and its /dev node.
     std::string Syspath() const { return "/sys" + m_hidrawPath; }

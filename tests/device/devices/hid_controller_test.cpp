@@ -332,3 +332,35 @@ TEST_F(HidController, ProductTextThatCannotBeReadIsEmptyAndTriedAgain)
     EXPECT_EQ(device->ProductText(), QString::fromLatin1(EmulatedHidUps::kProduct));
     controller.ReleaseDevice(device);
 }
+
+TEST_F(HidController, NodeNameReusedAfterARemoveIsANewDevice)
+{
+    EmulatedHidUps ups(testbed);
+    ups.Plug();
+    THidDeviceController controller;
+    Announcements seen;
+    seen.Attach(controller);
+    ASSERT_TRUE(pumpUntil([&] { return seen.arrived.size() == 1; }));
+    QPointer<HidDevice> first(seen.arrived[0]);
+    ASSERT_TRUE(first->ClaimDevice());
+
+    // the remove uevent counts even while sysfs still shows the node, and the
+    // vanishing node is not announced again
+    ups.SendUevent("remove");
+    ASSERT_TRUE(pumpUntil([&] { return seen.removed.size() == 1; }));
+    EXPECT_FALSE(first->IsPluggedIn());
+    pumpFor(50);
+    EXPECT_EQ(seen.arrived.size(), 1u);
+
+    // the same name comes back: a new device, the held one stays unplugged
+    ups.SendUevent("add");
+    ASSERT_TRUE(pumpUntil([&] { return seen.arrived.size() == 2; }));
+    EXPECT_NE(seen.arrived[1], first.data());
+    EXPECT_EQ(seen.arrived[1]->DevInst(), first->DevInst());
+    EXPECT_TRUE(seen.arrived[1]->IsPluggedIn());
+    EXPECT_FALSE(first->IsPluggedIn());
+    HidDevice *release = first.data();
+    controller.ReleaseDevice(release);
+    EXPECT_TRUE(first.isNull());
+    EXPECT_EQ(controller.DeviceList().size(), 1u);
+}
