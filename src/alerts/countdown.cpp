@@ -106,10 +106,17 @@ void ShutdownCountdown::tmCloseTimer()
         // With shutdown switched off meanwhile the countdown holds here until
         // it is switched on again or cancelled.
         if (!deps_.settings.GetBool("bShutWinOS")) return;
-        const QString program = deps_.settings.GetText("sExecuteApp");
-        if (deps_.settings.GetBool("bExecuteApp") && QFileInfo(program).isFile()) deps_.shell.Open(program);
-        // Also when nothing could be started: one attempt per alert.
+        // Marked before the open, so a tick nested inside it cannot open the
+        // program twice; marked also when nothing is started: one attempt
+        // per alert.
         externalAppStarted_ = true;
+        const QString program = deps_.settings.GetText("sExecuteApp");
+        if (deps_.settings.GetBool("bExecuteApp") && QFileInfo(program).isFile()) {
+            deps_.shell.Open(program);
+            // A cancel or a nested tick that ended the countdown while the
+            // desktop was opening it leaves nothing more for this tick.
+            if (!tmClose.isActive()) return;
+        }
     }
 
     if (now < shutdownTime_) return;

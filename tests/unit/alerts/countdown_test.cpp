@@ -225,3 +225,40 @@ TEST_F(ExternalProgramTest, ShutdownSwitchedOffMidCountHoldsOrEndsWithoutShutdow
     EXPECT_FALSE(Tips().isVisible());
     EXPECT_EQ(calls.entries, (QStringList{"SetClockText( 0: 0: 0)", "HideMainWindow"}));
 }
+
+// A desktop that runs the event loop while it opens the program, so the
+// countdown's own tick or a cancel can come in the middle of the tick.
+class ReenteringShellOpen final : public ShellOpen
+{
+public:
+    bool Open(const QString &) override
+    {
+        ++opens;
+        if (whileOpening) whileOpening();
+        return true;
+    }
+    int opens = 0;
+    std::function<void()> whileOpening;
+};
+
+TEST_F(ExternalProgramTest, ATickOrCancelInsideTheOpenIsNotUndoneByTheOuterTick)
+{
+    ReenteringShellOpen desktop;
+    shellOverride = &desktop;
+    for (const bool cancel : {false, true}) {
+        SCOPED_TRACE(cancel ? "cancel while opening" : "nested tick while opening");
+        const int powerOffsBefore = power.Calls();
+        Make();
+        desktop.whileOpening = [&] {
+            if (cancel)
+                alerts->CancelShutdownCountdown();
+            else
+                Countdown().OnCloseTimer();
+        };
+        alerts->ArmShutdownCountdown(0);
+        TickAfter(kSecond);
+        EXPECT_EQ(desktop.opens, cancel ? 2 : 1);
+        EXPECT_EQ(power.Calls() - powerOffsBefore, cancel ? 0 : 1);
+        EXPECT_FALSE(alerts->CountdownRunning());
+    }
+}

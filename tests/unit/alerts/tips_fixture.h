@@ -34,9 +34,10 @@ protected:
     // fake runner and the real bound when given.
     void Make(ProcessRunner *realRunner = nullptr, std::chrono::milliseconds autoSaveWait = kAutoSaveWait)
     {
-        const CountdownDeps deps{
-            settings, log,  clock,         shell,       realRunner ? *realRunner : runner,
-            power,    host, programFolder, autoSaveWait};
+        ShellOpen &desktop = shellOverride ? *shellOverride : shell;
+        ProcessRunner &processes = realRunner ? *realRunner : runner;
+        const CountdownDeps deps{settings, log,  clock,         desktop,     processes,
+                                 power,    host, programFolder, autoSaveWait};
         alerts = std::make_unique<WarningAlerts>(
             deps, plainFace, countdownFace, nullptr, [this](const QString &text, int type) {
                 calls.Add(QStringLiteral("Mail(%1,%2)").arg(text).arg(type));
@@ -64,6 +65,7 @@ protected:
     FakeProcessRunner runner{&calls};
     FakeSystemPower power{&calls};
     FakeShutdownHost host{&calls};
+    ShellOpen *shellOverride = nullptr; // replaces `shell` when set before Make()
     QString programFolder = QStringLiteral("/opt/kestrava/");
     QImage plainFace{TfTips::kClientWidth, TfTips::kClientHeight, QImage::Format_RGB32};
     QImage countdownFace{TfTips::kClientWidth, TfTips::kClientHeight, QImage::Format_RGB32};
