@@ -19,6 +19,7 @@ test: deps
 	cmake --build --preset ci -j $(JOBS)
 	ctest --preset ci -j $(JOBS)
 
+asan-test: export ASAN_OPTIONS = verify_asan_link_order=0:detect_leaks=1
 asan-test: deps
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
