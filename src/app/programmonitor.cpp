@@ -1,0 +1,75 @@
+// ProgramMonitor: the real power monitoring of the main window: serial port, states, alerts, links, UPS
+// power-off.
+#include "app/programmonitor.h"
+
+// the warning window first: its alerts hold it in a guarded pointer
+#include "alerts/tftips.h"
+#include "alerts/warningalerts.h"
+#include "app/tfmain.h"
+#include "devices/comport.h"
+#include "devices/linux/hidrawcontroller.h"
+#include "monitor/linkselector.h"
+#include "monitor/powerstatus.h"
+#include "monitor/upspoweroff.h"
+#include "platform/os_family.h"
+
+namespace {
+constexpr int kWarningFace = 32;
+constexpr int kWarningCountdownFace = 33;
+} // namespace
+
+ProgramMonitor::ProgramMonitor(TfMain &window, const MonitorPlatform &platform)
+{
+    port_ = std::make_unique<TComPort>();
+    const CountdownDeps countdown{window.db,       window.db,      platform.clock, platform.shell,
+                                  platform.runner, platform.power, window,         platform.programFolder};
+    // Without a parent: the warning window must come up while the main
+    // window hides in the tray.
+    alerts_ =
+        std::make_unique<WarningAlerts>(countdown, window.Image(kWarningFace),
+                                        window.Image(kWarningCountdownFace), nullptr, AlertMailSender());
+    status_ = std::make_unique<PowerStatus>(window, *alerts_, window.db, window.db);
+    links_ = std::make_unique<LinkSelector>(*status_, window, *alerts_, window.db, *port_,
+                                            [] { return std::make_unique<THidDeviceController>(); });
+    powerOff_ =
+        std::make_unique<UpsPowerOff>(*links_, window.db, window.db, platform.programFolder, IsWindowsNT);
+}
+
+ProgramMonitor::~ProgramMonitor() = default;
+
+PowerStates *ProgramMonitor::States()
+{
+    return status_.get();
+}
+
+Alerts *ProgramMonitor::AlertsPart()
+{
+    return alerts_.get();
+}
+
+SerialPort *ProgramMonitor::Port()
+{
+    return port_.get();
+}
+
+void ProgramMonitor::SetStartStates()
+{
+    status_->SetStartStates();
+}
+
+void ProgramMonitor::SelectLink()
+{
+    links_->SelectLink();
+}
+
+void ProgramMonitor::PowerOffUps(const QString &scope)
+{
+    powerOff_->PowerOffUps(scope);
+}
+
+MonitorFactory ProgramMonitorFactory(const MonitorPlatform &platform)
+{
+    return [platform](TfMain &window) -> std::unique_ptr<MonitorParts> {
+        return std::make_unique<ProgramMonitor>(window, platform);
+    };
+}
