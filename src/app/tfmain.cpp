@@ -12,17 +12,18 @@
 #include <QFont>
 #include <QLabel>
 #include <QMenu>
-#include <QPlainTextEdit>
 #include <QTextBlock>
 #include <QTextCursor>
+#include <QTextEdit>
 
 namespace {
 
 const char *const kTag = "tag";
 
-// The display's lines are a fixed 18 px apart, so all nine fit its 163 px
-// whatever the metrics of the monospace face that stands in for Courier.
-constexpr int kDisplayLineHeight = 18;
+// The display's lines are a fixed 17 px apart, so all nine fit its 163 px
+// whatever the metrics of the faces that stand in for Courier and for the
+// Chinese glyphs (a plain-text edit would ignore a fixed line height).
+constexpr int kDisplayLineHeight = 17;
 
 QString BuiltInDisplayText()
 {
@@ -146,11 +147,12 @@ void TfMain::CreateControls()
     imgAC = image("imgAC", QRect(490, 267, 100, 100), 16, Qt::CrossCursor, QStringLiteral("市电输入状态"));
     imgCon = image("imgCon", QRect(31, 364, 136, 136), 20, Qt::CrossCursor, QStringLiteral("设备未连接!"));
 
-    display = new QPlainTextEdit(this);
+    display = new QTextEdit(this);
     display->setObjectName(QStringLiteral("display"));
     display->setGeometry(160, 107, 254, 163);
     display->setReadOnly(true);
-    display->setLineWrapMode(QPlainTextEdit::NoWrap);
+    display->setLineWrapMode(QTextEdit::NoWrap);
+    display->setAcceptRichText(false);
     display->setFrameShape(QFrame::NoFrame);
     display->setFocusPolicy(Qt::ClickFocus);
     display->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

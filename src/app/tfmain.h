@@ -25,7 +25,7 @@ class MessageBoxes;
 class QAction;
 class QLabel;
 class QMenu;
-class QPlainTextEdit;
+class QTextEdit;
 class ShellOpen;
 class SingleInstance;
 class TrayIcon;
@@ -148,7 +148,7 @@ public:
     ImageControl *imgBat;
     ImageControl *imgAC;
     ImageControl *imgCon;
-    QPlainTextEdit *display;
+    QTextEdit *display;
     QMenu *TaryPopMenu;
     QAction *N2;
     QAction *N3;

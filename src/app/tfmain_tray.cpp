@@ -17,9 +17,11 @@ void TfMain::CreateTrayMenu()
     TaryPopMenu->setObjectName(QStringLiteral("TaryPopMenu"));
     // The items belong to the window, as its other components do.
     auto item = [this](const char *name, const QString &caption) {
-        auto *action = new QAction(caption, this);
+        // "-" makes a separator; its text would be drawn beside the line
+        const bool separator = caption == QLatin1String("-");
+        auto *action = new QAction(separator ? QString() : caption, this);
         action->setObjectName(QLatin1String(name));
-        if (caption == QLatin1String("-")) action->setSeparator(true);
+        action->setSeparator(separator);
         TaryPopMenu->addAction(action);
         return action;
     };

@@ -6,7 +6,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QLabel>
-#include <QPlainTextEdit>
+#include <QTextEdit>
 
 namespace {
 
@@ -78,7 +78,7 @@ TEST_F(WindowTest, ControlsSitAtTheirPlacesWithTagsPointersAndHints)
 
     EXPECT_EQ(w.display->geometry(), QRect(160, 107, 254, 163));
     EXPECT_TRUE(w.display->isReadOnly());
-    EXPECT_EQ(w.display->lineWrapMode(), QPlainTextEdit::NoWrap);
+    EXPECT_EQ(w.display->lineWrapMode(), QTextEdit::NoWrap);
     EXPECT_FALSE(w.display->focusPolicy() & Qt::TabFocus);
     EXPECT_EQ(w.display->palette().color(QPalette::Base), QColor(Qt::black));
     EXPECT_EQ(w.display->palette().color(QPalette::Text), QColor(Qt::white));
@@ -101,6 +101,9 @@ TEST_F(WindowTest, DisplayHoldsItsNineBuiltInLinesAndALineIsReplacedWhole)
         QStringLiteral("已开启："),
     };
     EXPECT_EQ(w.display->document()->blockCount(), 9);
+    w.show();
+    EXPECT_LE(w.display->document()->size().height(), w.display->viewport()->height())
+        << "all nine lines fit, the features line too";
     for (int line = 0; line < 9; ++line)
         EXPECT_EQ(w.DisplayLine(line), builtIn.at(line)) << "line " << line;
 
