@@ -23,6 +23,8 @@ constexpr char kUsage[] =
     "                         mains countdown TIME in whole minutes (at least 1), auto-save and\n"
     "                         the UPS power-off on; default: no automatic shutdown\n"
     "  --set COLUMN=VALUE     any other setting of the copy's database (repeatable), e.g. iWarnTimer=5\n"
+    "  --mail-to [N:]ADDRESS  a mail recipient for event type N (default 0: every event)\n"
+    "  --database FILE        run with this database file instead of the program folder's\n"
     "  --language NAME        the language file to use (e.g. English)\n"
     "  --program-dir DIR      where Kestrava-recording, Kestrava.mdb and languages/ are\n"
     "                         (default: the build's program folder)\n"
@@ -111,6 +113,15 @@ int main(int argc, char **argv)
             if (column.compare(QLatin1String("sCOM"), Qt::CaseInsensitive) == 0)
                 Usage(QStringLiteral("sCOM follows --usb or --serial"));
             options.settings.push_back({column, setting.mid(eq + 1)});
+        } else if (a == QLatin1String("--mail-to")) {
+            const QString text = value();
+            const qsizetype colon = text.indexOf(QLatin1Char(':'));
+            bool ok = true;
+            const int type = colon > 0 ? text.left(colon).toInt(&ok) : 0;
+            if (!ok || type < 0 || type > 4) Usage(QStringLiteral("--mail-to: the event type is 0 to 4"));
+            options.recipients.push_back({type, colon > 0 ? text.mid(colon + 1) : text});
+        } else if (a == QLatin1String("--database")) {
+            options.copy.database = value();
         } else if (a == QLatin1String("--language")) {
             options.copy.language = value();
         } else if (a == QLatin1String("--program-dir")) {

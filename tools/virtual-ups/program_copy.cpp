@@ -85,8 +85,8 @@ ProgramCopy::ProgramCopy(const CopyOptions &options)
     // checked again on the copy: it is what runs
     if (!IsRecordingBuild(executable()))
         throw SetupError(QStringLiteral("the copied program is not the recording build"));
-    CopyFile(source.filePath(QStringLiteral("Kestrava.mdb")), folder_ + QStringLiteral("Kestrava.mdb"),
-             false);
+    CopyFile(options.database.isEmpty() ? source.filePath(QStringLiteral("Kestrava.mdb")) : options.database,
+             folder_ + QStringLiteral("Kestrava.mdb"), false);
 
     QDir().mkpath(folder_ + QStringLiteral("languages"));
     const QDir languages(source.filePath(QStringLiteral("languages")));
@@ -96,10 +96,12 @@ ProgramCopy::ProgramCopy(const CopyOptions &options)
         IniFile(folder_ + QStringLiteral("Kestrava.INI"))
             .writeString(QStringLiteral("SETTINGS"), QStringLiteral("LANG"), options.language);
 
+    // It takes a moment, as saving documents does, so that waiting for it shows.
+    const QByteArray runs = ShellQuote(folder_ + QStringLiteral("shutsave-runs.log")).toUtf8();
     WriteScript(folder_ + QStringLiteral("SHUTSAVE.EXE"),
                 "#!/bin/sh\n# Stands in for the auto-save program: notes that it ran.\n"
-                "printf '%s SHUTSAVE.EXE ran\\n' \"$(date +%H:%M:%S)\" >> " +
-                    ShellQuote(folder_ + QStringLiteral("shutsave-runs.log")).toUtf8() + "\n");
+                "echo started >> " +
+                    runs + "\nsleep 1\necho ended >> " + runs + "\n");
 
     QDir().mkpath(guardBin());
     const QByteArray blocked = ShellQuote(folder_ + QStringLiteral("blocked-power-commands.log")).toUtf8();
@@ -131,6 +133,33 @@ void ProgramCopy::SetSettings(const std::vector<QPair<QString, QString>> &settin
         }
     } catch (const StoreError &e) {
         throw SetupError(QStringLiteral("the copied database: %1").arg(QString::fromUtf8(e.what())));
+    }
+}
+
+void ProgramCopy::AddRecipient(int eventType, const QString &address)
+{
+    try {
+        Database db;
+        db.open(DatabasePath(folder_), QString::fromLatin1(kDatabasePassword));
+        Statement insert =
+            db.prepare(QStringLiteral("INSERT INTO Emails(ENAME, EMAIL, ETYPE) VALUES(?1, ?2, ?3)"));
+        insert.bind(1, address.section(QLatin1Char('@'), 0, 0));
+        insert.bind(2, address);
+        insert.bind(3, eventType);
+        insert.step();
+    } catch (const StoreError &e) {
+        throw SetupError(QStringLiteral("the copied database: %1").arg(QString::fromUtf8(e.what())));
+    }
+}
+
+bool ProgramCopy::DatabaseReadable() const
+{
+    try {
+        Database db;
+        db.open(DatabasePath(folder_), QString::fromLatin1(kDatabasePassword));
+        return true;
+    } catch (const StoreError &) {
+        return false;
     }
 }
 

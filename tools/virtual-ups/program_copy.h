@@ -29,11 +29,13 @@ struct CopyOptions
     QString sourceFolder; // holds Kestrava-recording, Kestrava.mdb, languages/
     QString folder;       // where the copy goes; empty: a temporary folder, removed at the end
     QString language;     // written into Kestrava.INI when not empty
+    QString database;     // a database file to use instead of the folder's one
 };
 
 // The copy holds Kestrava (the recording build under the shipped name, so it
 // finds Kestrava.INI and Kestrava.mdb as the real one does), the database,
-// languages/, a SHUTSAVE.EXE that only notes it ran (shutsave-runs.log), and
+// languages/, a SHUTSAVE.EXE that only notes that it started and, a second
+// later, ended (shutsave-runs.log), and
 // guard/: stand-ins for systemctl, poweroff, shutdown, reboot and halt that
 // refuse and note the attempt (blocked-power-commands.log).
 class ProgramCopy
@@ -54,6 +56,11 @@ public:
     // column's prefix (b: 0/1, also on/off/true/false; i: a number; s: text).
     void SetSettings(const std::vector<QPair<QString, QString>> &settings);
     QString Setting(const QString &column) const;
+    // A mail recipient for one event type (0 all, 1 mains failure, 2 mains
+    // restored, 3 battery low, 4 battery restored).
+    void AddRecipient(int eventType, const QString &address);
+    // False when the program's password does not open the database.
+    bool DatabaseReadable() const;
 
 private:
     std::unique_ptr<QTemporaryDir> temp_;

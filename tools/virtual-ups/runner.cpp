@@ -2,6 +2,7 @@
 #include "runner.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcessEnvironment>
 
 #include <cstdio>
@@ -39,6 +40,7 @@ Runner::Runner(RunOptions options) : options_(std::move(options))
         if (!waiting_ && !finishing_) NextStep();
     });
     connect(&waitTimer_, &QTimer::timeout, this, &Runner::PollWait);
+    connect(&fileWatch_, &QTimer::timeout, this, &Runner::WatchFiles);
     connect(&program_, &QProcess::readyReadStandardOutput, this,
             [this] { ProgramOutput(QProcess::StandardOutput); });
     connect(&program_, &QProcess::readyReadStandardError, this,
@@ -62,14 +64,27 @@ void Runner::Start()
     copy_ = std::make_unique<ProgramCopy>(options_.copy);
     Say(QStringLiteral("program folder copy: %1").arg(copy_->folder()));
     // The UPS is made first: its port decides the program's sCOM.
-    std::vector<QPair<QString, QString>> settings = options_.settings;
-    copy_->SetSettings(settings);
-    ups_ = std::make_unique<VirtualUps>(options_.link, copy_->Setting(QStringLiteral("shidDevName")),
-                                        [this](const QString &text) { Say(text); });
-    copy_->SetSettings({{QStringLiteral("sCOM"), ups_->ProgramPort()}});
+    if (copy_->DatabaseReadable()) {
+        copy_->SetSettings(options_.settings);
+        for (const auto &[type, address] : options_.recipients)
+            copy_->AddRecipient(type, address);
+        ups_ = std::make_unique<VirtualUps>(options_.link, copy_->Setting(QStringLiteral("shidDevName")),
+                                            [this](const QString &text) { Say(text); });
+        copy_->SetSettings({{QStringLiteral("sCOM"), ups_->ProgramPort()}});
+    } else {
+        // a database the program cannot read either: nothing to set, and
+        // only the USB link keeps the program away from any serial port
+        if (options_.link != Link::Usb)
+            throw SetupError(QStringLiteral("an unreadable database needs --usb"));
+        Say(QStringLiteral(
+            "the database does not open with the program's password: its settings are left alone"));
+        ups_ = std::make_unique<VirtualUps>(options_.link, QStringLiteral("UPS"),
+                                            [this](const QString &text) { Say(text); });
+    }
     Say(QStringLiteral("testbed: UMOCKDEV_DIR=%1").arg(qEnvironmentVariable("UMOCKDEV_DIR")));
 
     if (options_.runProgram) StartProgram();
+    fileWatch_.start(kWaitPollMs);
 
     if (options_.scenario) {
         Say(QStringLiteral("scenario: %1 steps").arg(options_.scenario->size()));
@@ -234,6 +249,27 @@ void Runner::ProgramEnded(int code, QProcess::ExitStatus status)
     Finish(0);
 }
 
+// What the program's shutdown leaves in its folder joins the timeline.
+void Runner::WatchFiles()
+{
+    const auto newLines = [this](const QString &name, qint64 &seen) {
+        QFile f(copy_->folder() + name);
+        QStringList lines;
+        if (!f.open(QIODevice::ReadOnly) || f.size() <= seen) return lines;
+        f.seek(seen);
+        const QByteArray bytes = f.readAll();
+        const qsizetype end = bytes.lastIndexOf('\n') + 1; // whole lines only
+        seen += end;
+        for (const QByteArray &line : bytes.left(end).split('\n'))
+            if (!line.isEmpty()) lines << QString::fromUtf8(line);
+        return lines;
+    };
+    for (const QString &line : newLines(QStringLiteral("shutsave-runs.log"), shutsaveSeen_))
+        Say(QStringLiteral("program: SHUTSAVE.EXE %1").arg(line));
+    for (const QString &line : newLines(QStringLiteral("poweroff-requests.log"), requestsSeen_))
+        Say(QStringLiteral("program: asked to power the machine off (recorded only: %1)").arg(line));
+}
+
 void Runner::StopProgram()
 {
     if (program_.state() == QProcess::NotRunning) return;
@@ -251,8 +287,9 @@ void Runner::Finish(int code)
     exitCode_ = code;
     stepTimer_.stop();
     waitTimer_.stop();
-    if (ups_) Say(ups_->StatusText());
     StopProgram();
+    WatchFiles();
+    if (ups_) Say(ups_->StatusText());
     QCoreApplication::exit(code);
 }
 

@@ -22,6 +22,7 @@ struct RunOptions
     Link link = Link::Usb;
     CopyOptions copy;
     std::vector<QPair<QString, QString>> settings;
+    std::vector<QPair<int, QString>> recipients; // event type, address
     std::optional<std::vector<Step>> scenario;
     bool runProgram = true; // false: only the UPS (for probing the emulation)
 };
@@ -51,6 +52,7 @@ private:
     void ProgramEnded(int code, QProcess::ExitStatus status);
     void Finish(int code);
     void StopProgram();
+    void WatchFiles();
 
     RunOptions options_;
     QElapsedTimer clock_;
@@ -64,6 +66,9 @@ private:
     std::size_t nextStep_ = 0;
     QTimer stepTimer_;
     QTimer waitTimer_;
+    QTimer fileWatch_;
+    qint64 shutsaveSeen_ = 0; // bytes of the notes already reported
+    qint64 requestsSeen_ = 0;
     std::optional<Step> waiting_;
     QElapsedTimer waitClock_;
     bool finishing_ = false;
