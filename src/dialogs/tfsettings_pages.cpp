@@ -5,6 +5,7 @@
 #include "lang/widgets.h"
 
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -133,6 +134,7 @@ void TfSettings::buildMailPage(QWidget *page)
     lbEmails->setGeometry(12, 52, 416, 144);
     lbEmails->setColumnWidth(0, 130);
     lbEmails->setColumnWidth(1, 250);
+    lbEmails->verticalHeader()->setDefaultSectionSize(22);
     btAdd = named(new QPushButton(QStringLiteral("添加(&A)"), gbEmailList), "btAdd");
     btAdd->setGeometry(438, 52, 80, 26);
     btMod = named(new QPushButton(QStringLiteral("修改(&M)"), gbEmailList), "btMod");
