@@ -39,7 +39,9 @@ TEST(VirtualUpsCommands, EachCommandAndItsArgument)
         const std::optional<Command> c = ParseCommand(QString::fromLatin1(row.text), &why);
         ASSERT_TRUE(c.has_value()) << why.toStdString();
         EXPECT_EQ(c->kind, row.kind);
-        if (row.kind == K::Code) EXPECT_EQ(c->code, row.code);
+        if (row.kind == K::Code) {
+            EXPECT_EQ(c->code, row.code);
+        }
         if (row.kind == K::Wait) {
             EXPECT_EQ(c->waitFor, row.waitFor);
             EXPECT_EQ(c->timeout, row.timeout);
@@ -49,8 +51,9 @@ TEST(VirtualUpsCommands, EachCommandAndItsArgument)
 
 TEST(VirtualUpsCommands, RefusesWhatItCannotDo)
 {
-    for (const char *text : {"", "mains", "mains of", "Mains off", "battery", "code", "code 256", "code -1",
-                             "code x", "wait", "wait forever", "wait link 0s", "wait link soon", "plug now"}) {
+    for (const char *text :
+         {"", "mains", "mains of", "Mains off", "battery", "code", "code 256", "code -1", "code x", "wait",
+          "wait forever", "wait link 0s", "wait link soon", "plug now"}) {
         SCOPED_TRACE(text);
         QString why;
         EXPECT_FALSE(ParseCommand(QString::fromLatin1(text), &why).has_value());
@@ -97,10 +100,10 @@ TEST(VirtualUpsScenario, ABadLineIsNamed)
         const char *expected; // start of the message
     };
     const Row rows[] = {
-        {"+1s mains on\nmains off\n", "line 2:"},       // no time
-        {"+1s mains on\n+2x mains off\n", "line 2:"},   // bad unit
-        {"+1s\n", "line 1:"},                           // time without a command
-        {"\n\n+1s explode\n", "line 3:"},               // unknown command
+        {"+1s mains on\nmains off\n", "line 2:"},     // no time
+        {"+1s mains on\n+2x mains off\n", "line 2:"}, // bad unit
+        {"+1s\n", "line 1:"},                         // time without a command
+        {"\n\n+1s explode\n", "line 3:"},             // unknown command
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.text);
@@ -124,8 +127,8 @@ TEST(VirtualUpsState, EncodingOnEachLink)
     // USB codes 1/2/3; the cable: both lines for mains, CTS off for a mains
     // failure, DCD off for a low battery, nothing when pulled
     const Row rows[] = {
-        {true, false, true, 3, true, true},   {false, false, true, 1, false, true},
-        {false, true, true, 2, true, false},  {true, true, true, 3, true, true},
+        {true, false, true, 3, true, true},    {false, false, true, 1, false, true},
+        {false, true, true, 2, true, false},   {true, true, true, 3, true, true},
         {true, false, false, 3, false, false}, {false, true, false, 2, false, false},
     };
     for (const Row &row : rows) {
