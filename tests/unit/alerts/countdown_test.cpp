@@ -241,9 +241,15 @@ public:
     std::function<void()> whileOpening;
 };
 
-TEST_F(ExternalProgramTest, ATickOrCancelInsideTheOpenIsNotUndoneByTheOuterTick)
+// The desktop lives in the fixture: the fixture keeps a pointer to it.
+struct ReenteringOpenTest : ExternalProgramTest
 {
+    ~ReenteringOpenTest() override { alerts.reset(); }
     ReenteringShellOpen desktop;
+};
+
+TEST_F(ReenteringOpenTest, ATickOrCancelInsideTheOpenIsNotUndoneByTheOuterTick)
+{
     shellOverride = &desktop;
     for (const bool cancel : {false, true}) {
         SCOPED_TRACE(cancel ? "cancel while opening" : "nested tick while opening");
