@@ -10,24 +10,6 @@
 
 namespace {
 
-// Three leading digits, or 0 when the line does not start with them.
-int replyCode(const QByteArray &line)
-{
-    if (line.size() < 3) return 0;
-    int code = 0;
-    for (int i = 0; i < 3; ++i) {
-        const char c = line.at(i);
-        if (c < '0' || c > '9') return 0;
-        code = code * 10 + (c - '0');
-    }
-    return code;
-}
-
-QString lineText(const QByteArray &line)
-{
-    return QString::fromLatin1(line.mid(4));
-}
-
 QString oneLine(QString text)
 {
     text.replace(QLatin1Char('\r'), QLatin1Char(' ')).replace(QLatin1Char('\n'), QLatin1Char(' '));
@@ -67,22 +49,10 @@ bool SmtpClient::IsConnectionOpen() const
 SmtpReply SmtpClient::readReply(std::initializer_list<int> expected, const char *what)
 {
     const auto deadline = SmtpSocket::Clock::now() + ReplyBound;
-    auto next = [&] {
-        for (;;) {
-            QByteArray line = socket_->readLine(MaxLineLength, deadline);
-            if (!line.trimmed().isEmpty()) return line;
-        }
-    };
-    const QByteArray first = next();
-    SmtpReply reply{replyCode(first), {lineText(first)}};
-    if (first.size() > 3 && first.at(3) == '-') {
-        const QByteArray last = first.left(3).toUpper() + ' ';
-        for (;;) {
-            const QByteArray line = next();
-            reply.lines.append(lineText(line));
-            if (line.size() < 4 || line.left(4).toUpper() == last) break;
-        }
+    SmtpReplyBuilder builder;
+    while (!builder.addLine(socket_->readLine(MaxLineLength, deadline))) {
     }
+    const SmtpReply &reply = builder.reply();
     if (expected.size() > 0 && std::find(expected.begin(), expected.end(), reply.code) == expected.end()) {
         const QString text = reply.lines.join(QLatin1Char('\n'));
         throw SmtpError(QStringLiteral("unexpected reply to %1: %2 %3")

@@ -3,6 +3,7 @@
 
 #include "alerts/mailmessage.h"
 #include "alerts/smtperror.h"
+#include "alerts/smtpreply.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,13 +15,6 @@
 class SmtpSocket;
 
 enum SmtpAuthType { atNone, atLogin };
-
-// A server reply: the three-digit code and the text of each line.
-struct SmtpReply
-{
-    int code = 0;
-    QStringList lines;
-};
 
 class SmtpClient
 {

@@ -153,18 +153,7 @@ QByteArray SmtpSocket::readLine(int maxLength, Clock::time_point deadline)
 {
     if (fd_ < 0) throw SmtpError(QStringLiteral("not connected"));
     for (;;) {
-        const qsizetype lf = buffer_.indexOf('\n');
-        if (lf >= 0) {
-            QByteArray line = buffer_.left(lf);
-            buffer_.remove(0, lf + 1);
-            if (line.endsWith('\r')) line.chop(1);
-            if (line.size() > maxLength)
-                throw SmtpError(QStringLiteral("reply line longer than %1 bytes").arg(maxLength));
-            return line;
-        }
-        // a CR may still come before the LF; anything beyond is too long already
-        if (buffer_.size() > maxLength + 1)
-            throw SmtpError(QStringLiteral("reply line longer than %1 bytes").arg(maxLength));
+        if (std::optional<QByteArray> line = buffer_.takeLine(maxLength)) return *std::move(line);
         if (!waitFor(fd_, POLLIN, deadline))
             throw SmtpError(QStringLiteral("timed out waiting for the server's reply"));
         char chunk[4096];

@@ -1,6 +1,8 @@
 // TCP connection for the SMTP client on POSIX sockets: every wait is bounded.
 #pragma once
 
+#include "alerts/smtpreply.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -38,5 +40,5 @@ public:
 
 private:
     int fd_ = -1;
-    QByteArray buffer_;
+    SmtpLineSplitter buffer_;
 };
