@@ -27,11 +27,8 @@ std::unique_ptr<THidDeviceReadThread> THidDeviceReadThread::Start(int readFd, in
 
 THidDeviceReadThread::THidDeviceReadThread(int readFd, int stopFd, int reportLength, bool prefixReportId,
                                            Deliver deliver)
-    : m_readFd(readFd), m_stopFd(stopFd), m_prefixReportId(prefixReportId),
-      // a device that declares no input report still gets a buffer, so a read
-      // of an unexpected report consumes it instead of returning at once
-      m_buffer(static_cast<std::size_t>(reportLength > 1 ? reportLength : 2)), m_deliver(std::move(deliver)),
-      m_relay(std::make_unique<QObject>())
+    : m_readFd(readFd), m_stopFd(stopFd), m_frame(reportLength, prefixReportId),
+      m_deliver(std::move(deliver)), m_relay(std::make_unique<QObject>())
 {
 }
 
@@ -84,7 +81,6 @@ void THidDeviceReadThread::DisposeWhenFinished(std::unique_ptr<THidDeviceReadThr
 
 void THidDeviceReadThread::Run()
 {
-    const std::size_t offset = m_prefixReportId ? 1 : 0;
     while (!m_stopRequested.load()) {
         pollfd fds[2] = {{m_readFd, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
         const int ready = ::poll(fds, 2, -1);
@@ -95,8 +91,8 @@ void THidDeviceReadThread::Run()
         if (fds[1].revents != 0 || m_stopRequested.load()) break;
         if ((fds[0].revents & POLLNVAL) != 0) break;
 
-        std::memset(m_buffer.data(), 0, m_buffer.size());
-        const ssize_t n = ::read(m_readFd, m_buffer.data() + offset, m_buffer.size() - offset);
+        uint8_t *target = m_frame.PrepareRead();
+        const ssize_t n = ::read(m_readFd, target, m_frame.ReadCapacity());
         if (n < 0) {
             if (errno == EINTR || errno == EAGAIN) continue;
             break; // EIO, ENODEV: the node is gone; stop instead of spinning on it
@@ -105,11 +101,11 @@ void THidDeviceReadThread::Run()
             if ((fds[0].revents & (POLLHUP | POLLERR)) != 0) break;
             continue;
         }
-        const int total = static_cast<int>(n) + static_cast<int>(offset);
+        const HidReportFrame::Report report = m_frame.Frame(static_cast<std::size_t>(n));
         bool goOn = true;
         QMetaObject::invokeMethod(
             m_relay.get(),
-            [this, total, &goOn] { goOn = m_deliver(m_buffer[0], m_buffer.data() + 1, total - 1); },
+            [this, report, &goOn] { goOn = m_deliver(report.ReportID, report.Data, report.Size); },
             Qt::BlockingQueuedConnection);
         if (!goOn) break;
     }

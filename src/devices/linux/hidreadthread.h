@@ -1,6 +1,8 @@
 // The thread that waits for input reports on a hidraw node and hands each one over.
 #pragma once
 
+#include "devices/hidreportframe.h"
+
 #include <QObject>
 
 #include <atomic>
@@ -50,8 +52,7 @@ private:
 
     int m_readFd;
     int m_stopFd;
-    bool m_prefixReportId;
-    std::vector<uint8_t> m_buffer;
+    HidReportFrame m_frame;
     Deliver m_deliver;
     // Lives on the user-interface thread; the target of the hand-overs.
     std::unique_ptr<QObject> m_relay;
