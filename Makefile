@@ -2,7 +2,7 @@
 PRESET ?= dev
 JOBS ?= $(shell nproc)
 
-.PHONY: deps run build test asan-test demo bench clean format
+.PHONY: deps run build test asan-test fuzz demo bench clean format
 
 deps:
 	bash scripts/install-deps
@@ -24,6 +24,17 @@ asan-test: deps
 	cmake --preset asan
 	cmake --build --preset asan -j $(JOBS)
 	ctest --preset asan -j $(JOBS)
+
+# libFuzzer targets (clang, apart from the main build), each run FUZZ_SECONDS.
+FUZZ_SECONDS ?= 30
+fuzz: deps
+	cmake -S fuzz -B build/fuzzers -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++
+	cmake --build build/fuzzers -j $(JOBS)
+	bash fuzz/run-fuzzers $(FUZZ_SECONDS) build/fuzzers
+
+demo: build
+	cmake --build --preset $(PRESET) --target virtual-ups -j $(JOBS)
+	sh tools/virtual-ups/demo.sh build/$(PRESET)
 
 clean:
 	rm -rf build
