@@ -83,13 +83,14 @@ def main():
     ap.add_argument("--password", default="secret")
     ap.add_argument("--no-login", action="store_true", help="offer AUTH PLAIN only")
     ap.add_argument("--lifetime", type=float, default=60.0)
+    ap.add_argument("--port", type=int, default=0, help="listen on this port (default: a free one)")
     args = ap.parse_args()
     open(args.out, "w").close()
 
     recorder = Recorder(args.out, args.user, args.password)
     controller = None
     for _ in range(5):
-        port = free_port()
+        port = args.port or free_port()
         try:
             controller = Controller(recorder, hostname="127.0.0.1", port=port,
                                     authenticator=recorder.authenticate, auth_require_tls=False,

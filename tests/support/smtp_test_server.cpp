@@ -33,6 +33,7 @@ bool SmtpTestServer::start()
                      QStringLiteral("--lifetime"),
                      QString::number(options_.lifetimeSeconds)};
     if (!options_.offerLogin) args << QStringLiteral("--no-login");
+    if (options_.port != 0) args << QStringLiteral("--port") << QString::number(options_.port);
     process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     // Debian's interpreter: the one on PATH may lack Debian's modules
     process_.start(QStringLiteral("/usr/bin/python3"), args);

@@ -18,6 +18,7 @@ public:
         QString password = QStringLiteral("secret");
         bool offerLogin = true; // false: the EHLO reply offers AUTH PLAIN only
         int lifetimeSeconds = 60;
+        quint16 port = 0; // 0: a free one
     };
 
     struct Message

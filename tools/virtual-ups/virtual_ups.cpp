@@ -230,7 +230,10 @@ void VirtualUps::ObserveSerial()
     for (; historySeen_ < history.size(); ++historySeen_) {
         const QString what = QString::fromStdString(history[historySeen_]);
         Tell(QStringLiteral("UPS: %1").arg(what));
-        if (what == QLatin1String("RTS on") && !serial_->dtr() && !serialLinkUp_) serialLinkUp_ = true;
+        // the program holds DTR low and RTS high once it watches the cable;
+        // DTR raised after that is its power-off command
+        if (what == QLatin1String("DTR off")) dtrDropped_ = true;
+        if (what == QLatin1String("RTS on") && dtrDropped_) serialLinkUp_ = true;
         if (what == QLatin1String("DTR on") && serialLinkUp_) {
             ++dtrPowerOffs_;
             Tell(QStringLiteral("UPS: DTR raised: the power-off command"));

@@ -77,6 +77,7 @@ private:
     int powerOffReports_ = 0;
     // serial
     std::size_t historySeen_ = 0;
+    bool dtrDropped_ = false;
     bool serialLinkUp_ = false;
     int dtrPowerOffs_ = 0;
 };
