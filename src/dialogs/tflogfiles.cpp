@@ -161,10 +161,13 @@ bool TfLogFiles::event(QEvent *event)
 {
     if (event->type() == QEvent::WindowDeactivate) {
         awayInChild_ = childDialogs_ > 0 || ownsWindow(QApplication::activeWindow());
+        justShown_ = false;
     } else if (event->type() == QEvent::WindowActivate) {
-        // Coming back from its own question is no new opening.
-        if (!awayInChild_) FormActivate();
+        // Coming back from its own question is no new opening, and the
+        // activation that follows the showing has been refreshed for already.
+        if (!awayInChild_ && !justShown_) FormActivate();
         awayInChild_ = false;
+        justShown_ = false;
     }
     return QDialog::event(event);
 }
@@ -173,6 +176,9 @@ void TfLogFiles::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     CentreOnDesktop(this);
+    // Refreshed when shown, also where the window manager does not make it active.
+    FormActivate();
+    justShown_ = true;
 }
 
 void TfLogFiles::FormActivate()

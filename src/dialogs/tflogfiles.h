@@ -55,6 +55,7 @@ private:
     QString statement_;
     int childDialogs_ = 0;
     bool awayInChild_ = false; // lost the focus to a box of its own
+    bool justShown_ = false;
 
 public:
     QGroupBox *GroupBox1, *GroupBox2;

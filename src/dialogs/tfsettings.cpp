@@ -17,6 +17,7 @@
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -273,6 +274,10 @@ void TfSettings::showEvent(QShowEvent *event)
 {
     QDialog::showEvent(event);
     CentreOnDesktop(this);
+    // A window manager may keep a dialog opened from the tray from becoming
+    // active; the edit must run all the same, or the user's changes would be
+    // dropped silently.
+    FormActivate();
 }
 
 void TfSettings::done(int result)
@@ -424,7 +429,13 @@ void TfSettings::edBatTimerChange()
 
 bool TfSettings::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::FocusOut) {
+    // Leaving a box means another control taking the focus, not the window
+    // losing it to a box or another window.
+    const auto leaving = [event] {
+        const Qt::FocusReason reason = static_cast<QFocusEvent *>(event)->reason();
+        return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
+    };
+    if (event->type() == QEvent::FocusOut && leaving()) {
         if (watched == edSenderEmail) edSenderEmailExit();
         if (watched == edSenderServer || watched == edSenderCount) edSenderCountExit();
     }

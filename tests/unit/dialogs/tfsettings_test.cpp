@@ -263,6 +263,9 @@ TEST_F(SettingsTest, TheEditRunsWhileTheDialogIsActiveAndAnotherWindowEndsIt)
     const QString before = stored("sACOff").toString();
     dlg = make();
     EXPECT_EQ(db.tSet.state(), RecordSet::State::Browse);
+    // Shown but not (yet) made active by the window manager: the edit runs already.
+    dlg->show();
+    EXPECT_EQ(db.tSet.state(), RecordSet::State::Edit);
     open();
     EXPECT_EQ(db.tSet.state(), RecordSet::State::Edit);
     Type(dlg->DBEdit1, QStringLiteral("停电了"));
