@@ -40,7 +40,9 @@ QByteArray encodeOne(const QString &ch)
 template <typename F> void forEachChar(const QString &text, F f)
 {
     for (qsizetype i = 0; i < text.size();) {
-        qsizetype n = (text.at(i).isHighSurrogate() && i + 1 < text.size()) ? 2 : 1;
+        // a lone surrogate is a character of its own, never paired with what follows
+        const qsizetype n =
+            (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) ? 2 : 1;
         f(text.mid(i, n));
         i += n;
     }

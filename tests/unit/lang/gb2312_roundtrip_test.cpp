@@ -1,4 +1,4 @@
-// GB2312 written and read back: every code of the character set, and the dash and middle dot of Chinese text.
+// GB2312 written and read back: every code of the character set, the dash and middle dot, broken UTF-16.
 #include "lang/gb2312.h"
 
 #include <QStringList>
@@ -54,4 +54,15 @@ TEST(Gb2312RoundTrip, DashAndMiddleDotAreTheCharactersFilesAndInputGive)
     }
     // the look-alikes that GB2312 has no code of its own for stay unwritable
     EXPECT_EQ(gb::encode(QStringLiteral("\u2015\u30FB")), QByteArray("??"));
+}
+
+TEST(Gb2312RoundTrip, LoneSurrogateTakesNothingThatFollowsWithIt)
+{
+    // a high surrogate without its low half (a broken paste) is one '?'; the
+    // characters after it are still written and counted
+    const QString broken = QString(QChar(0xD83D)) + QStringLiteral("中A") + QChar(0xD800);
+    EXPECT_EQ(gb::encode(broken), "?" + gb::encode(QStringLiteral("中")) + "A?");
+    EXPECT_EQ(gb::byteLength(broken), 5);
+    EXPECT_EQ(gb::leftBytes(broken, 3), broken.left(2));
+    EXPECT_EQ(gb::dropLastBytes(broken, 1), broken.left(3));
 }
