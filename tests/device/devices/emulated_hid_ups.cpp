@@ -130,9 +130,12 @@ void EmulatedHidDevice::Plug()
     g_signal_connect(m_handler, "handle-read", G_CALLBACK(&EmulatedHidDevice::OnRead), this);
     g_signal_connect(m_handler, "handle-write", G_CALLBACK(&EmulatedHidDevice::OnWrite), this);
 
+    // The handler goes first: a program in another process rescans on the
+    // add uevent at once, and a node without its handler would fail the
+    // descriptor ioctls (a kernel's node is complete when it announces it).
     GError *error = nullptr;
-    if (!umockdev_testbed_add_from_string(m_tb, text.c_str(), &error) ||
-        !umockdev_testbed_attach_ioctl(m_tb, m_node.c_str(), m_handler, &error)) {
+    if (!umockdev_testbed_attach_ioctl(m_tb, m_node.c_str(), m_handler, &error) ||
+        !umockdev_testbed_add_from_string(m_tb, text.c_str(), &error)) {
         const std::string message = error ? error->message : "unknown";
         g_clear_error(&error);
         throw std::runtime_error("emulated HID device: " + message);
