@@ -59,12 +59,12 @@ TEST_F(StoreTest, EventsWhoseLogEventReturnedSurviveKillsAtRandomMoments)
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE(::testing::Message() << "seed " << seed);
     std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> anyMoment(0, 120);  // ms after the start: in the open or in the storm
+    std::uniform_int_distribution<int> anyMoment(0, 100);  // ms after the start: in the open or in the storm
     std::uniform_int_distribution<int> stormMoment(0, 25); // ms after the first logged event
 
     std::map<std::int64_t, QString> logged;
     int failedChildren = 0;
-    constexpr int kRuns = 60;
+    constexpr int kRuns = 50;
     for (int run = 0; run < kRuns; ++run) {
         int fds[2];
         ASSERT_EQ(::pipe2(fds, O_CLOEXEC), 0);
