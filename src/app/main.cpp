@@ -1,4 +1,5 @@
 // Program entry: the real platform objects, created here and nowhere else, handed to the program.
+#include "app/programdialogs.h"
 #include "app/programmonitor.h"
 #include "app/programparts.h"
 #include "app/system_power_entry.h"
@@ -26,5 +27,6 @@ int main(int argc, char **argv)
 
     ProgramParts parts{ProgramFolder(), instance, boxes, tray, shell, clock};
     parts.makeMonitor = ProgramMonitorFactory({clock, shell, runner, *power, parts.programFolder});
+    AttachProgramDialogs(parts);
     return RunProgram(parts);
 }

@@ -3,6 +3,8 @@
 #include "app/programmonitor.h"
 
 // the warning window first: its alerts hold it in a guarded pointer
+#include "alerts/alertmail.h"
+#include "alerts/smtpclient.h"
 #include "alerts/tftips.h"
 #include "alerts/warningalerts.h"
 #include "app/tfmain.h"
@@ -21,13 +23,15 @@ constexpr int kWarningCountdownFace = 33;
 ProgramMonitor::ProgramMonitor(TfMain &window, const MonitorPlatform &platform)
 {
     port_ = std::make_unique<TComPort>();
+    smtp_ = std::make_unique<SmtpClient>();
+    mail_ = std::make_unique<AlertMail>(*smtp_, window.db, window.db.tEmails, window.db, platform.clock);
     const CountdownDeps countdown{window.db,       window.db,      platform.clock, platform.shell,
                                   platform.runner, platform.power, window,         platform.programFolder};
     // Without a parent: the warning window must come up while the main
     // window hides in the tray.
-    alerts_ =
-        std::make_unique<WarningAlerts>(countdown, window.Image(kWarningFace),
-                                        window.Image(kWarningCountdownFace), nullptr, AlertMailSender());
+    alerts_ = std::make_unique<WarningAlerts>(
+        countdown, window.Image(kWarningFace), window.Image(kWarningCountdownFace), nullptr,
+        [this](const QString &text, int eventType) { mail_->SendAlertMail(text, eventType); });
     status_ = std::make_unique<PowerStatus>(window, *alerts_, window.db, window.db);
     links_ = std::make_unique<LinkSelector>(*status_, window, *alerts_, window.db, *port_,
                                             [] { return std::make_unique<THidDeviceController>(); });

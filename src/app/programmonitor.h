@@ -6,11 +6,13 @@
 
 #include <memory>
 
+class AlertMail;
 class Clock;
 class LinkSelector;
 class PowerStatus;
 class ProcessRunner;
 class ShellOpen;
+class SmtpClient;
 class SystemPower;
 class TComPort;
 class UpsPowerOff;
@@ -45,6 +47,9 @@ public:
 private:
     // Declared in the order of creation: each refers only to those above it.
     std::unique_ptr<TComPort> port_;
+    // the warning window's mail client: its greeting switch lasts for the run
+    std::unique_ptr<SmtpClient> smtp_;
+    std::unique_ptr<AlertMail> mail_;
     std::unique_ptr<WarningAlerts> alerts_;
     std::unique_ptr<PowerStatus> status_;
     std::unique_ptr<LinkSelector> links_;

@@ -4,6 +4,7 @@
 
 #include "alerts/shutdownhost.h"
 #include "app/monitorparts.h"
+#include "dialogs/settingshost.h"
 #include "monitor/statusview.h"
 #include "store/appdatabase.h"
 
@@ -64,7 +65,7 @@ struct MainWindowDeps
 // Created hidden; the first clock tick shows it when PendingShow is set. A
 // window whose database could not be opened says so (StartFailed) and is
 // never shown; the caller ends the program.
-class TfMain : public QWidget, public StatusView, public ShutdownHost
+class TfMain : public QWidget, public StatusView, public ShutdownHost, public SettingsHost
 {
     Q_OBJECT
 
@@ -92,9 +93,9 @@ public:
     QString DisplayLine(int line) const;
 
     // Start-up and way out.
-    void ApplyDisplaySettings();
+    void ApplyDisplaySettings() override;
     // Link selection again (the settings dialog after OK).
-    void SelectLink();
+    void SelectLink() override;
     void tmSecTimer();
     void Quit();
 
