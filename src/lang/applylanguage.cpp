@@ -20,10 +20,14 @@
 
 namespace {
 
+// Walks a window as translation does. With a file it translates; without
+// one it only notes each key it would read, so that the list of keys cannot
+// drift from what translation really reads.
 class Translator
 {
 public:
-    Translator(const IniFile &file, QString section) : file_(file), section_(std::move(section)) {}
+    Translator(const IniFile &file, QString section) : file_(&file), section_(std::move(section)) {}
+    explicit Translator(QList<LanguageKey> &keys) : keys_(&keys) {}
 
     // Reads key with the current text as default and sets it only when it
     // differs, so that untranslated texts are not touched at all (a QAction
@@ -31,7 +35,11 @@ public:
     void apply(const QString &key, const QString &current,
                const std::function<void(const QString &)> &set) const
     {
-        const QString text = file_.readString(section_, key, current);
+        if (!file_) {
+            keys_->append(LanguageKey{key, current});
+            return;
+        }
+        const QString text = file_->readString(section_, key, current);
         if (text != current) set(text);
     }
 
@@ -123,9 +131,17 @@ private:
         }
     }
 
-    const IniFile &file_;
+    const IniFile *file_ = nullptr;
     QString section_;
+    QList<LanguageKey> *keys_ = nullptr;
 };
+
+void Walk(const Translator &translator, QWidget *form)
+{
+    translator.apply(QStringLiteral("Caption"), form->windowTitle(),
+                     [form](const QString &t) { form->setWindowTitle(t); });
+    translator.visit(form);
+}
 
 } // namespace
 
@@ -138,8 +154,12 @@ void ApplyLanguage(QWidget *form, const QString &languageFile)
 {
     if (!form) return;
     const IniFile file(languageFile);
-    const Translator translator(file, form->objectName());
-    translator.apply(QStringLiteral("Caption"), form->windowTitle(),
-                     [form](const QString &t) { form->setWindowTitle(t); });
-    translator.visit(form);
+    Walk(Translator(file, form->objectName()), form);
+}
+
+QList<LanguageKey> LanguageKeys(QWidget *form)
+{
+    QList<LanguageKey> keys;
+    if (form) Walk(Translator(keys), form);
+    return keys;
 }

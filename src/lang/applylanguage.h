@@ -1,6 +1,7 @@
 // Translation of a window's texts from the language file.
 #pragma once
 
+#include <QList>
 #include <QString>
 
 class QWidget;
@@ -13,3 +14,14 @@ void ApplyLanguage(QWidget *form);
 
 // The same, from the given language file.
 void ApplyLanguage(QWidget *form, const QString &languageFile);
+
+// A key of a window's section and the text it stands for now.
+struct LanguageKey
+{
+    QString key;
+    QString text;
+};
+
+// The keys ApplyLanguage reads for form, in the order it reads them, each
+// with the form's current text; empty for a null form. Nothing is changed.
+QList<LanguageKey> LanguageKeys(QWidget *form);
