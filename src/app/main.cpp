@@ -26,7 +26,7 @@ int main(int argc, char **argv)
     const std::unique_ptr<SystemPower> power = MakeSystemPower();
 
     ProgramParts parts{ProgramFolder(), instance, boxes, tray, shell, clock};
-    parts.makeMonitor = ProgramMonitorFactory({clock, shell, runner, *power, parts.programFolder});
+    parts.makeMonitor = ProgramMonitorFactory({clock, shell, runner, *power, parts.programFolder, &boxes});
     AttachProgramDialogs(parts);
     return RunProgram(parts);
 }

@@ -9,8 +9,10 @@
 class AlertMail;
 class Clock;
 class LinkSelector;
+class MessageBoxes;
 class PowerStatus;
 class ProcessRunner;
+class ReportingEventLog;
 class ShellOpen;
 class SmtpClient;
 class SystemPower;
@@ -27,6 +29,8 @@ struct MonitorPlatform
     SystemPower &power;
     // The program's folder, ending in '/'.
     QString programFolder;
+    // Where a failing event log is reported (once); null: nowhere.
+    MessageBoxes *boxes = nullptr;
 };
 
 class ProgramMonitor final : public MonitorParts
@@ -46,6 +50,8 @@ public:
 
 private:
     // Declared in the order of creation: each refers only to those above it.
+    // Every log line but the start line: a store failure is reported, not raised.
+    std::unique_ptr<ReportingEventLog> log_;
     std::unique_ptr<TComPort> port_;
     // the warning window's mail client: its greeting switch lasts for the run
     std::unique_ptr<SmtpClient> smtp_;
