@@ -25,6 +25,9 @@ public:
     RecordSet(const RecordSet &) = delete;
     RecordSet &operator=(const RecordSet &) = delete;
 
+    // The connection it reads and writes through (for a caller's transaction).
+    Database &connection() const { return *db_; }
+
     // The source. Replacing it closes the record set.
     void setTable(const QString &table, const QString &indexField = QString());
     void setSql(const QString &sql);
