@@ -36,6 +36,11 @@ demo: build
 	cmake --build --preset $(PRESET) --target virtual-ups -j $(JOBS)
 	sh tools/virtual-ups/demo.sh build/$(PRESET)
 
+# Benchmarks: each program prints its figures (docs/PERFORMANCE.md says what they mean).
+bench: deps
+	cmake --preset ci
+	cmake --build --preset ci --target bench -j $(JOBS)
+
 clean:
 	rm -rf build
 

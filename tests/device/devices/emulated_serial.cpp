@@ -17,7 +17,6 @@ using namespace std::chrono_literals;
 namespace {
 
 constexpr int kInputs = TIOCM_CTS | TIOCM_CD | TIOCM_DSR | TIOCM_RNG;
-constexpr auto kWaitPeriod = 100ms;
 
 struct SerialHandler
 {
@@ -59,8 +58,9 @@ UMockdevIoctlData *pointee(UMockdevIoctlClient *client)
 
 } // namespace
 
-EmulatedSerial::EmulatedSerial(UMockdevTestbed *testbed, const std::string &name)
-    : m_testbed(testbed), m_name(name)
+EmulatedSerial::EmulatedSerial(UMockdevTestbed *testbed, const std::string &name,
+                               std::chrono::milliseconds waitPeriod)
+    : m_testbed(testbed), m_name(name), m_waitPeriod(waitPeriod)
 {
     // A USB serial adapter: the tty has a parent device, as a real one does.
     const std::string parent = "/devices/pci0000:00/0000:00:14.0/usb1/1-1/1-1:1.0/" + name;
@@ -91,7 +91,7 @@ EmulatedSerial::EmulatedSerial(UMockdevTestbed *testbed, const std::string &name
     m_ticker = std::thread([this] {
         std::unique_lock lock(m_mutex);
         while (!m_stopTicker) {
-            if (m_tick.wait_for(lock, kWaitPeriod, [this] { return m_stopTicker; })) break;
+            if (m_tick.wait_for(lock, m_waitPeriod, [this] { return m_stopTicker; })) break;
             lock.unlock();
             endWaitsWith(EINTR, -1);
             lock.lock();

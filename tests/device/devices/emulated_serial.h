@@ -1,6 +1,7 @@
 // An emulated serial UPS port: a umockdev tty whose modem lines a test drives and whose DTR/RTS it records.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -21,11 +22,14 @@ typedef struct _UMockdevIoctlClient UMockdevIoctlClient;
 //
 // umockdev cannot interrupt a pending TIOCMIWAIT with a signal, so the port
 // ends pending waits itself with EINTR every 100 ms (and at once through
-// endWaits()), as a real port does when its waiter is signalled.
+// endWaits()), as a real port does when its waiter is signalled. An idle
+// measurement picks a longer period, so the wake-ups it counts are few and
+// known to be the emulation's.
 class EmulatedSerial
 {
 public:
-    EmulatedSerial(UMockdevTestbed *testbed, const std::string &name);
+    EmulatedSerial(UMockdevTestbed *testbed, const std::string &name,
+                   std::chrono::milliseconds waitPeriod = std::chrono::milliseconds(100));
     ~EmulatedSerial();
     EmulatedSerial(const EmulatedSerial &) = delete;
     EmulatedSerial &operator=(const EmulatedSerial &) = delete;
@@ -87,6 +91,7 @@ private:
     int m_lineReads = 0;
     int m_waitsStarted = 0;
 
+    std::chrono::milliseconds m_waitPeriod;
     std::condition_variable m_tick;
     bool m_stopTicker = false;
     std::thread m_ticker;
