@@ -94,9 +94,10 @@ struct Harness
 int SerialRun(int changes)
 {
     UMockdevTestbed *testbed = umockdev_testbed_new();
-    Harness h;
     {
+        // the port goes before the emulated tty, and both before the testbed
         EmulatedSerial serial(testbed, "ttyUSB3");
+        Harness h;
         serial.setInputs(TIOCM_CTS | TIOCM_CD);
         h.settings.Set("sCOM", QString::fromStdString(serial.path()));
         h.links->SelectLink();

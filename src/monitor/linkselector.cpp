@@ -88,6 +88,9 @@ LinkSelector::LinkSelector(PowerStates &states, StatusView &view, Alerts &alerts
       m_makeController(std::move(makeController))
 {
     tmDelay.setInterval(300);
+    // A coarse timer may fire 5 % (15 ms) off either way: the settling window
+    // is part of how fast a power event is seen, so it is kept to the ms.
+    tmDelay.setTimerType(Qt::PreciseTimer);
     tmLose.setInterval(2000);
     tmFeed.setInterval(500);
     connect(&tmDelay, &QTimer::timeout, this, &LinkSelector::delayTick);
