@@ -7,6 +7,7 @@
 #include "emulated_serial.h"
 #include "program_copy.h"
 #include "store/database.h"
+#include "virtual_ups.h"
 
 #include <QApplication>
 #include <QDeadlineTimer>
@@ -46,19 +47,6 @@ QString ReadText(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
-}
-
-// The console may sit on the first serial ports: inert nodes shadow them.
-void ShadowRealSerialPorts(UMockdevTestbed *tb)
-{
-    for (int i = 0; i < 4; ++i) {
-        const QString text =
-            QStringLiteral("P: /devices/platform/serial8250/tty/ttyS%1\nN: ttyS%1=00\n"
-                           "E: DEVNAME=/dev/ttyS%1\nE: SUBSYSTEM=tty\nA: dev=4:%2\nA: type=0\n")
-                .arg(i)
-                .arg(64 + i);
-        if (!umockdev_testbed_add_from_string(tb, text.toUtf8().constData(), nullptr)) std::abort();
-    }
 }
 
 struct ProcessSample
@@ -183,7 +171,7 @@ void Report(const char *link, const ProcessSample &a, const ProcessSample &b, do
 int IdleUsb(int seconds)
 {
     HidTestbed testbed;
-    ShadowRealSerialPorts(testbed.get());
+    vups::ShadowRealSerialPorts(testbed.get());
     EmulatedHidUps ups(testbed);
     ups.Plug();
     Program program({QStringLiteral("sCOM=USB"),
@@ -211,7 +199,7 @@ int IdleUsb(int seconds)
 int IdleSerial(int seconds, int eintrSeconds)
 {
     UMockdevTestbed *tb = umockdev_testbed_new();
-    ShadowRealSerialPorts(tb);
+    vups::ShadowRealSerialPorts(tb);
     int rc = 0;
     {
         EmulatedSerial serial(tb, "ttyUSB0", std::chrono::seconds(eintrSeconds));

@@ -5,6 +5,7 @@
 #include "emulated_serial.h"
 #include "program_copy.h"
 #include "store/database.h"
+#include "virtual_ups.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -36,19 +37,6 @@ void PumpFor(int ms)
     PumpUntil([] { return false; }, ms);
 }
 
-// The console may sit on the first serial ports: inert nodes shadow them.
-void ShadowRealSerialPorts(UMockdevTestbed *tb)
-{
-    for (int i = 0; i < 4; ++i) {
-        const QString text =
-            QStringLiteral("P: /devices/platform/serial8250/tty/ttyS%1\nN: ttyS%1=00\n"
-                           "E: DEVNAME=/dev/ttyS%1\nE: SUBSYSTEM=tty\nA: dev=4:%2\nA: type=0\n")
-                .arg(i)
-                .arg(64 + i);
-        ASSERT_TRUE(umockdev_testbed_add_from_string(tb, text.toUtf8().constData(), nullptr));
-    }
-}
-
 const QString kFailed = QStringLiteral("fault mains failed");
 const QString kBack = QStringLiteral("fault mains back");
 
@@ -58,7 +46,7 @@ protected:
     void SetUp() override
     {
         testbed = umockdev_testbed_new();
-        ShadowRealSerialPorts(testbed);
+        ASSERT_NO_THROW(vups::ShadowRealSerialPorts(testbed));
         serial = std::make_unique<EmulatedSerial>(testbed, "ttyUSB0");
         serial->setInputs(TIOCM_CTS | TIOCM_CD);
         vups::CopyOptions options;

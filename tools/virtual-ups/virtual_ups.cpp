@@ -24,6 +24,8 @@ QString Hex(const HidBytes &bytes)
     return out.join(QLatin1Char(' '));
 }
 
+} // namespace
+
 // The console may sit on the first serial ports: the testbed shadows them
 // with inert nodes, so a port typed into the program's settings can never
 // reach the real ones.
@@ -43,8 +45,6 @@ void ShadowRealSerialPorts(UMockdevTestbed *tb)
         }
     }
 }
-
-} // namespace
 
 VirtualUps::VirtualUps(Link link, const QString &product, Say say)
     : link_(link), say_(std::move(say)), testbed_(std::make_unique<HidTestbed>())

@@ -16,8 +16,14 @@
 class EmulatedHidUps;
 class EmulatedSerial;
 class HidTestbed;
+typedef struct _UMockdevTestbed UMockdevTestbed;
 
 namespace vups {
+
+// Shadows the machine's first serial ports (the console may sit there) with
+// inert nodes in the testbed, so a port typed into the program's settings can
+// never reach a real one. Throws std::runtime_error when the testbed refuses.
+void ShadowRealSerialPorts(UMockdevTestbed *tb);
 
 enum class Link { Usb, Serial };
 
