@@ -4,7 +4,9 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <thread>
 
+#include <cerrno>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -30,16 +32,6 @@ const std::map<std::string, std::vector<std::string>> kDefaults = {
     {".", {"250 queued\r\n"}},
     {"QUIT", {"221 bye\r\n"}},
 };
-
-void sendAll(int fd, const std::string &bytes)
-{
-    size_t sent = 0;
-    while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
-        if (n <= 0) return;
-        sent += static_cast<size_t>(n);
-    }
-}
 
 std::string verbOf(const std::string &line)
 {
@@ -110,6 +102,30 @@ std::string ScriptedSmtpServer::replyFor(const std::string &verb)
     return (*list)[std::min<size_t>(static_cast<size_t>(n), list->size() - 1)];
 }
 
+bool ScriptedSmtpServer::sendAll(int fd, const std::string &bytes, Clock::time_point end)
+{
+    const size_t step = script_.drip.count() > 0 ? 1 : bytes.size();
+    for (size_t sent = 0; sent < bytes.size();) {
+        if (stop_ || Clock::now() > end) return false;
+        const ssize_t n =
+            ::send(fd, bytes.data() + sent, std::min(step, bytes.size() - sent), MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            // A client that does not read must not hold the thread past its end.
+            pollfd p{fd, POLLOUT, 0};
+            (void)::poll(&p, 1, 50);
+            continue;
+        }
+        if (n <= 0) return false;
+        sent += static_cast<size_t>(n);
+        for (auto pause = script_.drip; pause.count() > 0 && !stop_ && Clock::now() < end;) {
+            const auto slice = std::min(pause, std::chrono::milliseconds(50));
+            std::this_thread::sleep_for(slice);
+            pause -= slice;
+        }
+    }
+    return true;
+}
+
 void ScriptedSmtpServer::run()
 {
     const auto end = Clock::now() + kLifetime;
@@ -133,9 +149,20 @@ void ScriptedSmtpServer::run()
 void ScriptedSmtpServer::serve(int fd, Session &session)
 {
     const auto end = Clock::now() + kLifetime;
-    if (!script_.silent) sendAll(fd, script_.greeting);
+    if (!script_.silent) sendAll(fd, script_.greeting, end);
     enum { Commands, AuthUser, AuthPass, Data } state = Commands;
     std::string pending;
+    size_t dataStart = 0; // where the data begins in session.raw
+    // Counted in bytes up to `upTo` in session.raw, not lines: a long data line is cut through too.
+    const auto resetDue = [&](size_t upTo) {
+        return state == Data && script_.resetAfterDataBytes >= 0 &&
+               upTo - dataStart >= static_cast<size_t>(script_.resetAfterDataBytes);
+    };
+    const auto reset = [fd] {
+        // The caller's close then sends RST instead of FIN.
+        const linger abort{1, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
+    };
     auto lastInput = Clock::now();
     for (;;) {
         if (Clock::now() > end || (stop_ && Clock::now() - lastInput > kDrain)) return;
@@ -151,10 +178,11 @@ void ScriptedSmtpServer::serve(int fd, Session &session)
         for (size_t lf; (lf = pending.find('\n')) != std::string::npos;) {
             std::string line = pending.substr(0, lf + 1);
             pending.erase(0, lf + 1);
+            if (resetDue(session.raw.size() - pending.size())) return reset();
             if (state == Data) {
                 if (line == ".\r\n") {
                     state = Commands;
-                    sendAll(fd, replyFor("."));
+                    sendAll(fd, replyFor("."), end);
                 } else {
                     session.data += line;
                 }
@@ -174,10 +202,13 @@ void ScriptedSmtpServer::serve(int fd, Session &session)
                 reply = replyFor(verb);
                 if (verb == "AUTH" && reply.rfind("334", 0) == 0)
                     state = AuthUser;
-                else if (verb == "DATA" && reply.rfind("354", 0) == 0)
+                else if (verb == "DATA" && reply.rfind("354", 0) == 0) {
                     state = Data;
+                    dataStart = session.raw.size() - pending.size();
+                }
             }
-            sendAll(fd, reply);
+            sendAll(fd, reply, end);
         }
+        if (resetDue(session.raw.size())) return reset();
     }
 }

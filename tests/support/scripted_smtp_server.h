@@ -4,6 +4,7 @@
 #include <QtGlobal>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <mutex>
 #include <string>
@@ -26,6 +27,12 @@ public:
         bool silent = false;
         // Connections served one after the other.
         int connections = 1;
+        // Pause after each byte of everything sent (greeting and replies), as
+        // a stalling peer does; zero sends at once.
+        std::chrono::milliseconds drip{0};
+        // Once this many bytes of the data have arrived the connection is
+        // reset (SO_LINGER 0 close) instead of read on; negative never.
+        long resetAfterDataBytes = -1;
     };
 
     struct Session
@@ -52,6 +59,9 @@ public:
 private:
     void run();
     void serve(int fd, Session &session);
+    // All of bytes (paced by the drip); false once the client is gone, the
+    // server stops or the deadline passes.
+    bool sendAll(int fd, const std::string &bytes, std::chrono::steady_clock::time_point end);
     std::string replyFor(const std::string &verb);
 
     Script script_;
