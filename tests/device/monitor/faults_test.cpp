@@ -328,8 +328,8 @@ TEST_F(SerialFaults, LinesFlappingForTenSecondsLogOneLinePerEvaluatedTransition)
     ASSERT_EQ(Now(), (States{1, 1, 1}));
 
     long announced = 0; // CTS changes the port handed over: what the chain actually had to take
-    const QMetaObject::Connection counting =
-        QObject::connect(port.get(), &SerialPort::OnCTSChange, port.get(), [&](bool) { ++announced; });
+    QObject counting;   // goes before the count, and the connection with it
+    QObject::connect(port.get(), &SerialPort::OnCTSChange, &counting, [&](bool) { ++announced; });
     std::atomic<bool> done{false};
     std::atomic<long> flaps{0};
     std::thread ups([&] {
@@ -379,7 +379,6 @@ TEST_F(SerialFaults, LinesFlappingForTenSecondsLogOneLinePerEvaluatedTransition)
         << std::get<0>(Now()) << " battery " << std::get<1>(Now());
     PumpFor(400);
     sample();
-    QObject::disconnect(counting);
     std::cout << "[ flaps    ] " << flaps.load() / 10 << " line changes/s set, " << announced / 10
               << " CTS changes/s announced, " << evaluatedChanges << " evaluated state changes\n";
 
