@@ -345,12 +345,15 @@ void TComPort::watchLines(TComPort *port, std::shared_ptr<Watch> watch, int line
 {
     int announced = announcedLines & kWatchedLines;
     bool polling = false;
+    bool lost = false;
     while (!watch->stop) {
         // Read after every wake-up, and again after every hand-over: a change
         // that falls between two waits is seen here instead of being lost.
         int lines = 0;
-        if (!readLines(lineFd, lines))
-            break; // the lines cannot be read any more: no further changes are reported
+        if (!readLines(lineFd, lines)) {
+            lost = true; // the lines cannot be read any more: no further changes are reported
+            break;
+        }
         lines &= kWatchedLines;
         if (const int changed = lines ^ announced) {
             if (watch->stop) break;
@@ -370,8 +373,18 @@ void TComPort::watchLines(TComPort *port, std::shared_ptr<Watch> watch, int line
             polling = true; // the driver cannot wait for a change
             continue;
         }
-        break; // the wait failed (device gone): stop watching rather than spin
+        lost = true; // the wait failed (device gone): stop watching rather than spin
+        break;
     }
+    // Said once, so the link can show the UPS as lost instead of its last
+    // states; a close that is stopping the watcher meanwhile wins.
+    if (lost && !watch->stop)
+        QMetaObject::invokeMethod(
+            port,
+            [port, watch] {
+                if (!watch->stop) Q_EMIT port->OnDeviceLost();
+            },
+            Qt::BlockingQueuedConnection);
     {
         std::lock_guard lock(watch->mutex);
         watch->done = true;

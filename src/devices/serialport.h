@@ -77,6 +77,9 @@ Q_SIGNALS:
     void OnAfterOpen();
     void OnBeforeClose();
     void OnAfterClose();
+    // The port's device went away while open (an adapter pulled out): no
+    // further line change will come until the port is opened again.
+    void OnDeviceLost();
 
 protected:
     void setConnectedState(bool connected) { m_connected = connected; }

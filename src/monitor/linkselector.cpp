@@ -98,6 +98,7 @@ LinkSelector::LinkSelector(PowerStates &states, StatusView &view, Alerts &alerts
     connect(&tmFeed, &QTimer::timeout, this, &LinkSelector::tmFeedTimer);
     connect(&m_port, &SerialPort::OnCTSChange, this, [this](bool) { CommSignalChange(); });
     connect(&m_port, &SerialPort::OnRLSDChange, this, [this](bool) { CommSignalChange(); });
+    connect(&m_port, &SerialPort::OnDeviceLost, this, &LinkSelector::CommDeviceLost);
 }
 
 LinkSelector::~LinkSelector()
@@ -186,6 +187,16 @@ void LinkSelector::CommSignalActChg()
         break;
     }
     m_port.DriveRts(true);
+}
+
+void LinkSelector::CommDeviceLost()
+{
+    if (m_selectedPort == kUsb) return;
+    tmDelay.stop(); // an evaluation could only fail on the gone device
+    // the same calls, in the same order, as both lines off
+    m_states.SetMainsState(UpsState::Unknown, false);
+    m_states.SetBatteryState(UpsState::Unknown, false);
+    m_states.SetLinkState(UpsState::Off, false);
 }
 
 void LinkSelector::tmLoseTimer()

@@ -50,6 +50,10 @@ public:
     // warning; RTS is then not raised again).
     void CommSignalChange();
     void CommSignalActChg();
+    // The serial port's device went away while open: reported as a pulled
+    // cable (mains and battery Unknown, link Lost), since no line change can
+    // come any more to correct the last states.
+    void CommDeviceLost();
     // The USB link's loss report, two seconds after a removal.
     void tmLoseTimer();
 

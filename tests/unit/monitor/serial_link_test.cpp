@@ -204,6 +204,21 @@ TEST_F(SerialLink, AnErrorReadingTheLinesChangesNothingAndLeavesRtsAlone)
     EXPECT_EQ(log.entries.last(), QStringLiteral("RTS(on)"));
 }
 
+TEST_F(SerialLink, ADeviceThatGoesAwayIsALostLinkAsBothLinesOff)
+{
+    Select("COM3");
+    port.SetLines(ModemLine::CTS | ModemLine::RLSD); // opens a settling window
+    log.entries.clear();
+    Q_EMIT port.OnDeviceLost();
+    EXPECT_FALSE(links.tmDelay.isActive()) << "no evaluation of a gone device";
+    EXPECT_EQ(log.entries, Entries({"Mains(2,false)", "Battery(2,false)", "Link(0,false)"}));
+
+    // on the USB link the serial port's notices mean nothing
+    Select("USB");
+    Q_EMIT port.OnDeviceLost();
+    EXPECT_TRUE(log.entries.isEmpty());
+}
+
 TEST_F(SerialLink, SettlingWindowOpensOnTheFirstReportAndIsNeitherExtendedNorRestarted)
 {
     Select("COM3");
