@@ -126,9 +126,16 @@ TEST_F(ProgramFaults, KilledAtRandomWhileLoggingAStormLosesNoCommittedRow)
     reader.open(DatabaseFile(), password);
     bool mainsOn = true;
     qint64 seenRows = 0;
+    const auto startLines = [&] {
+        return One(reader, QStringLiteral("SELECT COUNT(*) FROM LOGFILES WHERE EVENT = "
+                                          "(SELECT EVENT FROM LOGFILES ORDER BY ID LIMIT 1)"));
+    };
     for (int kill = 0; kill < kKills; ++kill) {
         SCOPED_TRACE(kill);
         Start();
+        // a wait of the instance killed before may still stand in the
+        // emulation: this start is under way once its own start line is in
+        ASSERT_TRUE(PumpUntil([&] { return startLines() == kill + 1; }, 20000)) << "no start line";
         ASSERT_TRUE(Watching(20000)) << "the program never watched the port";
         const int changes = flaps(random);
         for (int i = 0; i < changes; ++i) {
