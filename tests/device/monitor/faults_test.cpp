@@ -12,6 +12,7 @@
 #include "fakes/fake_status_view.h"
 #include "monitor/linkselector.h"
 #include "monitor/powerstatus.h"
+#include "pump.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -39,23 +40,6 @@
 namespace {
 
 using States = std::tuple<int, int, int>; // mains, battery, link
-
-bool PumpUntil(const std::function<bool()> &done, int boundMs = 5000)
-{
-    QDeadlineTimer deadline(boundMs);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-void PumpFor(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 // A field of /proc/self/status in its own unit (kB for VmRSS), -1 if absent.
 long ProcStatus(const char *field)

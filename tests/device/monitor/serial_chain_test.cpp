@@ -11,6 +11,7 @@
 #include "monitor/linkselector.h"
 #include "monitor/powerstatus.h"
 #include "monitor/upspoweroff.h"
+#include "pump.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -29,23 +30,6 @@
 #include <unistd.h>
 
 namespace {
-
-bool PumpUntil(const std::function<bool()> &done, int boundMs = 5000)
-{
-    QDeadlineTimer deadline(boundMs);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-void PumpFor(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 using Outputs = std::vector<std::string>;
 

@@ -10,6 +10,7 @@
 #include "monitor/linkselector.h"
 #include "monitor/powerstatus.h"
 #include "monitor/upspoweroff.h"
+#include "pump.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -22,23 +23,6 @@
 #include <memory>
 
 namespace {
-
-bool PumpUntil(const std::function<bool()> &done, int boundMs = 5000)
-{
-    QDeadlineTimer deadline(boundMs);
-    while (!done()) {
-        if (deadline.hasExpired()) return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-    }
-    return true;
-}
-
-void PumpFor(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
 
 class UsbChain : public ::testing::Test
 {
