@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -22,6 +23,8 @@ std::unique_ptr<THidDeviceReadThread> THidDeviceReadThread::Start(int readFd, in
     std::unique_ptr<THidDeviceReadThread> thread(
         new THidDeviceReadThread(readFd, stopFd, reportLength, prefixReportId, std::move(deliver)));
     thread->m_thread = std::thread([t = thread.get()] { t->Run(); });
+    // named before Start returns, so the name is there for anyone who looks
+    pthread_setname_np(thread->m_thread.native_handle(), kThreadName);
     return thread;
 }
 

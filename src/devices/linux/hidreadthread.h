@@ -19,6 +19,10 @@
 class THidDeviceReadThread
 {
 public:
+    // The thread's name as ps -L and /proc show it, so a reader can be told
+    // apart from the other threads of the process.
+    static constexpr const char *kThreadName = "hid-reader";
+
     // Called on the user-interface thread with the report id first; returns
     // false to end reading (the handler failed).
     using Deliver = std::function<bool(uint8_t ReportID, const uint8_t *Data, int Size)>;

@@ -291,8 +291,6 @@ TEST_F(HidController, DeviceOpenableOnlyForReadingIsListedButNeverRead)
     ups.MakeNodeReadOnly();
     FileModesEnforced enforced;
     ASSERT_TRUE(enforced.ok());
-    const int threadsBefore = threadCount();
-
     THidDeviceController controller;
     Announcements seen;
     seen.Attach(controller);
@@ -305,7 +303,7 @@ TEST_F(HidController, DeviceOpenableOnlyForReadingIsListedButNeverRead)
     std::vector<Report> reports;
     device->SetDataHandler(recordInto(reports));
     EXPECT_FALSE(static_cast<THidDevice *>(device)->IsReading());
-    EXPECT_EQ(threadCount(), threadsBefore);
+    EXPECT_EQ(readerThreadCount(), 0);
     const uint8_t keepAlive[2] = {0x00, 0x02};
     EXPECT_FALSE(device->WriteReport(keepAlive, 2));
     EXPECT_TRUE(ups.OutputReports().empty());

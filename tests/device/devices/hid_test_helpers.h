@@ -3,11 +3,13 @@
 #pragma once
 
 #include "devices/hiddevice.h"
+#include "devices/linux/hidreadthread.h"
 #include "emulated_hid_ups.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
@@ -40,6 +42,19 @@ inline int countEntries(const char *dir)
 inline int threadCount()
 {
     return countEntries("/proc/self/task");
+}
+// Threads that read a hidraw node. The emulation starts and ends threads of
+// its own at any time, so whether a reader runs is counted by name.
+inline int readerThreadCount()
+{
+    int n = 0;
+    for (const QString &tid : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(tid));
+        if (comm.open(QIODevice::ReadOnly) &&
+            comm.readAll().trimmed() == THidDeviceReadThread::kThreadName)
+            ++n;
+    }
+    return n;
 }
 // Descriptors of the process, leaving out the pty masters the testbed opens
 // for every emulated node and keeps after the node is removed: the code under
