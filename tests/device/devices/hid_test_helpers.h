@@ -48,10 +48,10 @@ inline int threadCount()
 inline int readerThreadCount()
 {
     int n = 0;
-    for (const QString &tid : QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    for (const QString &tid :
+         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
         QFile comm(QStringLiteral("/proc/self/task/%1/comm").arg(tid));
-        if (comm.open(QIODevice::ReadOnly) &&
-            comm.readAll().trimmed() == THidDeviceReadThread::kThreadName)
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == THidDeviceReadThread::kThreadName)
             ++n;
     }
     return n;
