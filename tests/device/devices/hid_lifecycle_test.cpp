@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
+#include <sys/resource.h>
 
 using namespace hid_test;
 
@@ -124,10 +125,13 @@ TEST_F(HidLifecycle, HandlerThatThrowsEndsReadingUntilTheHandlerIsSetAgain)
 
 TEST_F(HidLifecycle, PlugCyclesLeakNeitherDescriptorsNorThreads)
 {
-    // umockdev needs 30-130 ms per plug-unplug cycle (most of it in removing
-    // the emulated device, with or without a controller watching), so a test
-    // that stays fast runs a hundred of them
-    constexpr int kCycles = 100;
+    constexpr int kCycles = 1000;
+    // the testbed keeps a pty per device it ever created, beyond a default
+    // soft limit of 1,024 descriptors
+    rlimit files{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &files), 0);
+    files.rlim_cur = files.rlim_max;
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &files), 0);
     THidDeviceController controller;
     HidDevice *held = nullptr;
     std::vector<Report> reports;
