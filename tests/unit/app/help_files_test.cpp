@@ -1,0 +1,21 @@
+// The help files the Help item opens: compiled into the program folder for both shipped languages.
+#include <QFile>
+#include <QString>
+
+#include <gtest/gtest.h>
+
+TEST(HelpFiles, EachLanguageHasACompiledGuideHoldingItsPagesAndContents)
+{
+    for (const char *language : {"English", "简体中文"}) {
+        SCOPED_TRACE(language);
+        QFile chm(QStringLiteral(KESTRAVA_BIN_DIR "/languages/") + QString::fromUtf8(language) +
+                  QStringLiteral(".chm"));
+        ASSERT_TRUE(chm.open(QIODevice::ReadOnly))
+            << "not built: chmcmd (Debian package fp-utils) compiles docs/guide";
+        const QByteArray bytes = chm.readAll();
+        EXPECT_TRUE(bytes.startsWith("ITSF")) << "not a compiled help file";
+        // the file's directory names every page it holds, uncompressed
+        for (const char *entry : {"/index.html", "/toc.hhc", "/guide.css"})
+            EXPECT_TRUE(bytes.contains(entry)) << entry;
+    }
+}
