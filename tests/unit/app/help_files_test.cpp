@@ -19,3 +19,17 @@ TEST(HelpFiles, EachLanguageHasACompiledGuideHoldingItsPagesAndContents)
             EXPECT_TRUE(bytes.contains(entry)) << entry;
     }
 }
+
+TEST(HelpFiles, EachGuidePageNamesItsCharsetTheWayHelpViewersRead)
+{
+    // help viewers take the charset from the http-equiv form only; without it
+    // a UTF-8 page is shown in the file's language code page (mojibake in
+    // the Chinese guide)
+    for (const char *guide : {"en", "zh"}) {
+        SCOPED_TRACE(guide);
+        QFile page(QStringLiteral(KESTRAVA_SOURCE_DIR "/docs/guide/%1/index.html").arg(QLatin1String(guide)));
+        ASSERT_TRUE(page.open(QIODevice::ReadOnly));
+        const QByteArray head = page.readAll().split('\n').mid(0, 12).join('\n');
+        EXPECT_TRUE(head.contains(R"(<meta http-equiv="Content-Type" content="text/html; charset=utf-8">)"));
+    }
+}
