@@ -1,18 +1,6 @@
 // Misbehaving devices through the whole chain: odd and flooding HID reports, a vanishing serial port,
 // flapping lines.
-#include <umockdev.h>
-
-#include "../devices/emulated_hid_ups.h"
-#include "../devices/emulated_serial.h"
-#include "devices/comport.h"
-#include "devices/linux/hidrawcontroller.h"
-#include "fakes/fake_alerts.h"
-#include "fakes/fake_event_log.h"
-#include "fakes/fake_settings_row.h"
-#include "fakes/fake_status_view.h"
-#include "monitor/linkselector.h"
-#include "monitor/powerstatus.h"
-#include "pump.h"
+#include "chain_fixture.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -39,8 +27,6 @@
 
 namespace {
 
-using States = std::tuple<int, int, int>; // mains, battery, link
-
 // A field of /proc/self/status in its own unit (kB for VmRSS), -1 if absent.
 long ProcStatus(const char *field)
 {
@@ -57,35 +43,10 @@ int OpenFds()
     return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::Files | QDir::System).size());
 }
 
-class HidFaults : public ::testing::Test
+class HidFaults : public UsbChainTest
 {
 protected:
-    void SetUp() override
-    {
-        status.SetStartStates();
-        settings.Set("sCOM", "USB");
-        settings.Set("shidDevName", QString::fromUtf8(EmulatedHidUps::kProduct));
-    }
-    void TearDown() override { links.reset(); }
-
-    void SelectAndHold()
-    {
-        links = std::make_unique<LinkSelector>(status, view, alerts, settings, port,
-                                               [] { return std::make_unique<THidDeviceController>(); });
-        links->SelectLink();
-        ASSERT_TRUE(PumpUntil([&] { return links->UpsHidDevice() != nullptr; }))
-            << "the UPS was never claimed";
-    }
-    States Now() const { return {status.MainsState(), status.BatteryState(), status.LinkState()}; }
-
-    HidTestbed testbed;
-    FakeStatusView view;
-    FakeAlerts alerts;
-    FakeEventLog events;
-    FakeSettingsRow settings;
-    TComPort port;
-    PowerStatus status{view, alerts, events, settings};
-    std::unique_ptr<LinkSelector> links;
+    HidFaults() : UsbChainTest(false) {}
 };
 
 HidBytes Filled(std::size_t size, uint8_t first, uint8_t rest)
@@ -145,7 +106,7 @@ TEST_F(HidFaults, ReportsOfAnyLengthGiveTheirStatesAndTheLinkStaysConnected)
         SCOPED_TRACE(row.what);
         EmulatedHidUps ups(testbed, row.descriptor, row.reportIds);
         ups.Plug();
-        SelectAndHold();
+        SelectAndHold(ups);
         ASSERT_TRUE(ups.SendStatus(3));
         ASSERT_TRUE(PumpUntil([&] { return Now() == States{1, 1, 1}; }));
 
@@ -170,7 +131,7 @@ TEST_F(HidFaults, AFloodOfReportsEndsInTheLastStateWithoutGrowth)
 {
     EmulatedHidUps ups(testbed);
     ups.Plug();
-    SelectAndHold();
+    SelectAndHold(ups);
 
     // every report flips the mains between failed and back, so each is one logged transition
     long logged = 0;
@@ -225,53 +186,21 @@ TEST_F(HidFaults, AFloodOfReportsEndsInTheLastStateWithoutGrowth)
 
 namespace {
 
-class SerialFaults : public ::testing::Test
+class SerialFaults : public SerialChainTest
 {
 protected:
+    SerialFaults() : SerialChainTest(false) {}
     void SetUp() override
     {
-        testbed = umockdev_testbed_new();
-        ASSERT_TRUE(umockdev_in_mock_environment()) << "these tests run under umockdev-wrapper";
-        first = std::make_unique<EmulatedSerial>(testbed, "ttyUSB5");
-        second = std::make_unique<EmulatedSerial>(testbed, "ttyUSB6");
-        settings.Set("sCOM", "");
-        settings.Set("shidDevName", "UPS");
-        port = std::make_unique<TComPort>();
-        status = std::make_unique<PowerStatus>(view, alerts, events, settings);
-        status->SetStartStates();
-        links = std::make_unique<LinkSelector>(*status, view, alerts, settings, *port,
-                                               [] { return std::make_unique<THidDeviceController>(); });
+        SerialChainTest::SetUp();
+        if (HasFatalFailure()) return;
+        first = &AddSerial("ttyUSB5");
+        second = &AddSerial("ttyUSB6");
     }
-    void TearDown() override
-    {
-        links.reset();
-        status.reset();
-        port.reset();
-        first.reset();
-        second.reset();
-        if (testbed) g_object_unref(testbed);
-    }
-
-    void Select(EmulatedSerial &serial)
-    {
-        settings.Set("sCOM", QString::fromStdString(serial.path()));
-        ASSERT_NO_THROW(links->SelectLink());
-        ASSERT_TRUE(port->Connected());
-        ASSERT_TRUE(PumpUntil([&] { return !links->tmDelay.isActive(); }));
-    }
-    States Now() const { return {status->MainsState(), status->BatteryState(), status->LinkState()}; }
     QString Text(const char *column) const { return settings.GetText(column); }
 
-    UMockdevTestbed *testbed = nullptr;
-    std::unique_ptr<EmulatedSerial> first;
-    std::unique_ptr<EmulatedSerial> second;
-    FakeStatusView view;
-    FakeAlerts alerts;
-    FakeEventLog events;
-    FakeSettingsRow settings;
-    std::unique_ptr<TComPort> port;
-    std::unique_ptr<PowerStatus> status;
-    std::unique_ptr<LinkSelector> links;
+    EmulatedSerial *first = nullptr;
+    EmulatedSerial *second = nullptr;
 };
 
 } // namespace
@@ -317,7 +246,7 @@ TEST_F(SerialFaults, LinesFlappingForTenSecondsLogOneLinePerEvaluatedTransition)
 
     long announced = 0; // CTS changes the port handed over: what the chain actually had to take
     QObject counting;   // goes before the count, and the connection with it
-    QObject::connect(port.get(), &SerialPort::OnCTSChange, &counting, [&](bool) { ++announced; });
+    QObject::connect(&port, &SerialPort::OnCTSChange, &counting, [&](bool) { ++announced; });
     std::atomic<bool> done{false};
     std::atomic<long> flaps{0};
     std::thread ups([&] {

@@ -1,17 +1,6 @@
 // The serial link end to end: the real port on an emulated tty, link selection and the status model.
-#include <umockdev.h>
-
-#include "../devices/emulated_serial.h"
-#include "devices/comport.h"
-#include "devices/linux/hidrawcontroller.h"
-#include "fakes/fake_alerts.h"
-#include "fakes/fake_event_log.h"
-#include "fakes/fake_settings_row.h"
-#include "fakes/fake_status_view.h"
-#include "monitor/linkselector.h"
-#include "monitor/powerstatus.h"
+#include "chain_fixture.h"
 #include "monitor/upspoweroff.h"
-#include "pump.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -33,39 +22,18 @@ namespace {
 
 using Outputs = std::vector<std::string>;
 
-class SerialChain : public ::testing::Test
+class SerialChain : public SerialChainTest
 {
 protected:
+    SerialChain() : SerialChainTest(true) {}
     void SetUp() override
     {
-        testbed = umockdev_testbed_new();
-        ASSERT_TRUE(umockdev_in_mock_environment()) << "these tests run under umockdev-wrapper";
-        serial = std::make_unique<EmulatedSerial>(testbed, "ttyUSB7");
-        settings.Set("sCOM", "");
-        settings.Set("shidDevName", "UPS");
-        port = std::make_unique<TComPort>();
-        status = std::make_unique<PowerStatus>(view, alerts, events, settings);
-        status->SetStartStates();
-        links = std::make_unique<LinkSelector>(*status, view, alerts, settings, *port,
-                                               [] { return std::make_unique<THidDeviceController>(); });
-    }
-    void TearDown() override
-    {
-        links.reset();
-        status.reset();
-        port.reset();
-        serial.reset();
-        if (testbed) g_object_unref(testbed);
+        SerialChainTest::SetUp();
+        if (HasFatalFailure()) return;
+        serial = &AddSerial("ttyUSB7");
     }
 
-    // Selects the emulated port and waits for the evaluation its opening leads to.
-    void SelectEmulatedPort()
-    {
-        settings.Set("sCOM", QString::fromStdString(serial->path()));
-        links->SelectLink();
-        ASSERT_TRUE(port->Connected());
-        ASSERT_TRUE(PumpUntil([&] { return !links->tmDelay.isActive(); }));
-    }
+    void SelectEmulatedPort() { Select(*serial); }
     int RtsRaises() const
     {
         int n = 0;
@@ -73,21 +41,8 @@ protected:
             n += o == "RTS on";
         return n;
     }
-    std::tuple<int, int, int> States() const
-    {
-        return {status->MainsState(), status->BatteryState(), status->LinkState()};
-    }
 
-    UMockdevTestbed *testbed = nullptr;
-    std::unique_ptr<EmulatedSerial> serial;
-    CallLog log;
-    FakeStatusView view{&log};
-    FakeAlerts alerts{&log};
-    FakeEventLog events{&log};
-    FakeSettingsRow settings;
-    std::unique_ptr<TComPort> port;
-    std::unique_ptr<PowerStatus> status;
-    std::unique_ptr<LinkSelector> links;
+    EmulatedSerial *serial = nullptr;
 };
 
 } // namespace
@@ -103,7 +58,7 @@ TEST_F(SerialChain, OpeningDropsDtrAfterTheSettingsRaisedItAndHoldsRtsHigh)
     // the open's own evaluation, without any line change, raises RTS once more
     EXPECT_EQ(serial->outputHistory(), (Outputs{"DTR on", "RTS on", "DTR off", "RTS on", "RTS on"}));
     EXPECT_FALSE(serial->dtr());
-    EXPECT_EQ(States(), std::make_tuple(1, 1, 1));
+    EXPECT_EQ(Now(), std::make_tuple(1, 1, 1));
 }
 
 TEST_F(SerialChain, EachLineRowReachesTheThreeStates)
@@ -126,7 +81,7 @@ TEST_F(SerialChain, EachLineRowReachesTheThreeStates)
         const int raises = RtsRaises();
         serial->setInputs(row.inputs);
         ASSERT_TRUE(PumpUntil([&] { return RtsRaises() > raises; })) << "no evaluation";
-        EXPECT_EQ(States(), row.states);
+        EXPECT_EQ(Now(), row.states);
         EXPECT_TRUE(serial->rts());
         EXPECT_FALSE(serial->dtr());
     }
@@ -154,11 +109,11 @@ TEST_F(SerialChain, APortThatCannotBeOpenedShowsTheAlertAndLeavesTheStatesUnknow
         }
         settings.Set("sCOM", name);
         links->SelectLink();
-        EXPECT_FALSE(port->Connected());
+        EXPECT_FALSE(port.Connected());
         EXPECT_EQ(alerts.alerts,
                   QStringList{QString::fromUtf8("ShowAlert(打开串口%1失败,-1,false,-1)").arg(name)});
         PumpFor(400);
-        EXPECT_EQ(States(), std::make_tuple(2, 2, 2));
+        EXPECT_EQ(Now(), std::make_tuple(2, 2, 2));
         EXPECT_TRUE(events.lines.isEmpty());
         // a selection elsewhere, so the next row is a change again
         settings.Set("sCOM", "USB");
@@ -184,7 +139,7 @@ TEST_F(SerialChain, AGlitchShorterThanTheWindowGivesOneUnchangedEvaluation)
     const QRegularExpression frame(QStringLiteral(R"(^Image\(Link,(2[4-9]|3[01])\)$)"));
     effects.removeIf([&](const QString &e) { return frame.match(e).hasMatch(); });
     EXPECT_TRUE(effects.isEmpty()) << effects.join(" | ").toStdString();
-    EXPECT_EQ(States(), std::make_tuple(1, 1, 1));
+    EXPECT_EQ(Now(), std::make_tuple(1, 1, 1));
 }
 
 TEST_F(SerialChain, ABurstOfFlapsEndsInTheTrueStateWithOneLogLinePerTransitionSeen)
@@ -202,11 +157,11 @@ TEST_F(SerialChain, ABurstOfFlapsEndsInTheTrueStateWithOneLogLinePerTransitionSe
     const bool finished = PumpUntil([&] { return done.load(); }, 15000);
     ups.join();
     ASSERT_TRUE(finished);
-    ASSERT_TRUE(PumpUntil([&] { return !links->tmDelay.isActive() && status->MainsState() == 0; }))
-        << "mains " << int(status->MainsState()) << " lines " << serial->lines() << " events "
+    ASSERT_TRUE(PumpUntil([&] { return !links->tmDelay.isActive() && status.MainsState() == 0; }))
+        << "mains " << int(status.MainsState()) << " lines " << serial->lines() << " events "
         << events.lines.join(",").toStdString();
     PumpFor(400);
-    EXPECT_EQ(States(), std::make_tuple(0, 1, 1));
+    EXPECT_EQ(Now(), std::make_tuple(0, 1, 1));
     ASSERT_FALSE(events.lines.isEmpty());
     // failures and recoveries alternate: no transition was logged twice
     for (int i = 0; i < events.lines.size(); ++i)
@@ -231,7 +186,7 @@ TEST_F(SerialChain, PowerOffRaisesDtrAndItStaysRaisedAfterTheClose)
     ASSERT_EQ(::tcgetattr(fd, &tio), 0);
     ::close(fd);
     EXPECT_EQ(tio.c_cflag & HUPCL, 0u);
-    port->ClosePort();
+    port.ClosePort();
     EXPECT_TRUE(serial->dtr());
     EXPECT_EQ(serial->outputHistory().back(), "DTR on");
 }

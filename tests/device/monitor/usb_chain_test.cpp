@@ -1,16 +1,7 @@
 // The USB link end to end: the real hidraw controller on emulated devices, link selection and the status
 // model.
-#include "../devices/emulated_hid_ups.h"
-#include "devices/comport.h"
-#include "devices/linux/hidrawcontroller.h"
-#include "fakes/fake_alerts.h"
-#include "fakes/fake_event_log.h"
-#include "fakes/fake_settings_row.h"
-#include "fakes/fake_status_view.h"
-#include "monitor/linkselector.h"
-#include "monitor/powerstatus.h"
+#include "chain_fixture.h"
 #include "monitor/upspoweroff.h"
-#include "pump.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -24,41 +15,12 @@
 
 namespace {
 
-class UsbChain : public ::testing::Test
+class UsbChain : public UsbChainTest
 {
 protected:
-    void SetUp() override
-    {
-        status.SetStartStates();
-        settings.Set("sCOM", "USB");
-        settings.Set("shidDevName", QString::fromUtf8(EmulatedHidUps::kProduct));
-    }
-    void TearDown() override { links.reset(); }
+    UsbChain() : UsbChainTest(true) {}
 
-    // Selects the USB link and waits until the UPS is held.
-    void SelectAndHold(EmulatedHidDevice &ups)
-    {
-        links->SelectLink();
-        ASSERT_TRUE(PumpUntil([&] { return links->UpsHidDevice() != nullptr; }))
-            << "the UPS was never claimed";
-        EXPECT_EQ(links->UpsHidDevice()->DevInst(), QString::fromStdString(ups.Syspath()));
-    }
-    std::tuple<int, int, int> States() const
-    {
-        return {status.MainsState(), status.BatteryState(), status.LinkState()};
-    }
     int LinkLostShown() const { return int(log.entries.count(QStringLiteral("Image(Link,20)"))); }
-
-    HidTestbed testbed;
-    CallLog log;
-    FakeStatusView view{&log};
-    FakeAlerts alerts{&log};
-    FakeEventLog events{&log};
-    FakeSettingsRow settings;
-    TComPort port;
-    PowerStatus status{view, alerts, events, settings};
-    std::unique_ptr<LinkSelector> links = std::make_unique<LinkSelector>(
-        status, view, alerts, settings, port, [] { return std::make_unique<THidDeviceController>(); });
 };
 
 } // namespace
@@ -79,7 +41,7 @@ TEST_F(UsbChain, TheUpsIsFoundByItsExactNameAmongOtherDevices)
         claimed += d->IsClaimed();
     EXPECT_EQ(controller->DeviceList().size(), 3u);
     EXPECT_EQ(claimed, 1);
-    EXPECT_EQ(States(), std::make_tuple(2, 2, 2)) << "arrival alone changes no state";
+    EXPECT_EQ(Now(), std::make_tuple(2, 2, 2)) << "arrival alone changes no state";
 }
 
 TEST_F(UsbChain, StatusCodesReachTheStatesAndTheKeepAliveIsTwoBytes)
@@ -96,7 +58,7 @@ TEST_F(UsbChain, StatusCodesReachTheStatesAndTheKeepAliveIsTwoBytes)
     for (const Row &row : rows) {
         SCOPED_TRACE(int(row.code));
         ASSERT_TRUE(ups.SendStatus(row.code));
-        EXPECT_TRUE(PumpUntil([&] { return States() == row.states; }));
+        EXPECT_TRUE(PumpUntil([&] { return Now() == row.states; }));
     }
     ASSERT_TRUE(ups.WaitForOutputReports(2));
     for (const HidBytes &report : ups.OutputReports())
@@ -110,7 +72,7 @@ TEST_F(UsbChain, AReplugWithinTwoSecondsIsNoLossButAnAbsenceOfMoreIsReportedOnce
     ups.Plug();
     SelectAndHold(ups);
     ASSERT_TRUE(ups.SendStatus(3));
-    ASSERT_TRUE(PumpUntil([&] { return States() == std::make_tuple(1, 1, 1); }));
+    ASSERT_TRUE(PumpUntil([&] { return Now() == std::make_tuple(1, 1, 1); }));
     log.entries.clear();
 
     QElapsedTimer sinceUnplug;
@@ -123,16 +85,16 @@ TEST_F(UsbChain, AReplugWithinTwoSecondsIsNoLossButAnAbsenceOfMoreIsReportedOnce
     ASSERT_LT(sinceUnplug.elapsed(), 1900) << "the replug took too long for this check";
     PumpFor(int(2500 - sinceUnplug.elapsed()));
     EXPECT_EQ(LinkLostShown(), 0);
-    EXPECT_EQ(States(), std::make_tuple(1, 1, 1));
+    EXPECT_EQ(Now(), std::make_tuple(1, 1, 1));
     ASSERT_TRUE(ups.SendStatus(2));
-    EXPECT_TRUE(PumpUntil([&] { return States() == std::make_tuple(0, 0, 1); }))
+    EXPECT_TRUE(PumpUntil([&] { return Now() == std::make_tuple(0, 0, 1); }))
         << "the states follow the replugged UPS";
 
     ups.Unplug();
     ASSERT_TRUE(PumpUntil([&] { return LinkLostShown() == 1; }, 4000));
     PumpFor(600);
     EXPECT_EQ(LinkLostShown(), 1);
-    EXPECT_EQ(States(), std::make_tuple(2, 2, 0));
+    EXPECT_EQ(Now(), std::make_tuple(2, 2, 0));
 }
 
 TEST_F(UsbChain, PowerOffReportFillsTheDevicesOutputReport)
@@ -155,8 +117,6 @@ TEST_F(UsbChain, PowerOffReportFillsTheDevicesOutputReport)
         SCOPED_TRACE(row.outputLength);
         EmulatedHidUps ups(testbed, hid_descriptors::UpsWithoutIds(9, row.outputLength));
         ups.Plug();
-        links = std::make_unique<LinkSelector>(status, view, alerts, settings, port,
-                                               [] { return std::make_unique<THidDeviceController>(); });
         SelectAndHold(ups);
         events.lines.clear();
         UpsPowerOff(*links, events, settings, dir.path() + "/").PowerOffUps("ALL");
